@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 
 #include <climits>
+#include <functional>
 
 TFormAPList* FormAPList = nullptr;
 
@@ -61,6 +62,22 @@ int ClampOctet(int index, int value)
 namespace {
 
 int g_dpiOverride = 0;
+
+// An octet field that tells when the focus has left it, after the field
+// itself has handled the loss (so that a handler may take the focus back).
+class OctetField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void(Qt::FocusReason)> onExit;
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusOutEvent(event);
+        if (onExit)
+            onExit(event->reason());
+    }
+};
 
 // Roles of a row's data: the registry bytes of its address and version.
 constexpr int kAddressRole = Qt::UserRole;
@@ -180,7 +197,7 @@ TFormAPList::TFormAPList(QWidget* parent)
     const char* memoNames[] = {"Memo1", "Memo2", "Memo3", "Memo4"};
     QLineEdit** memos[] = {&Memo1, &Memo2, &Memo3, &Memo4};
     for (int i = 0; i < 4; ++i) {
-        auto* m = static_cast<QLineEdit*>(named(new QLineEdit(GroupBox1), memoNames[i]));
+        auto* m = static_cast<OctetField*>(named(new OctetField(GroupBox1), memoNames[i]));
         m->setFrame(false);
         m->setMaxLength(3);
         m->setAlignment(Qt::AlignCenter);
@@ -189,6 +206,11 @@ TFormAPList::TFormAPList(QWidget* parent)
         m->setContextMenuPolicy(Qt::DefaultContextMenu);
         *memos[i] = m;
         connect(m, &QLineEdit::textChanged, this, [this, i] { MemoChange(i); });
+        // Only a move to another control of the dialog leaves a field.
+        m->onExit = [this, i](Qt::FocusReason reason) {
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                MemoExit(i);
+        };
     }
 
     Label2 = static_cast<QLabel*>(named(
@@ -522,14 +544,6 @@ bool TFormAPList::eventFilter(QObject* watched, QEvent* event)
         }
         const int index = memoIndex(watched);
         return index >= 0 && MemoKeyPress(index, key);
-    }
-    if (event->type() == QEvent::FocusOut) {
-        const int index = memoIndex(watched);
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        // Only a move to another control of the dialog leaves a field.
-        if (index >= 0 && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            MemoExit(index);
-        return false;
     }
     if (watched == ListView1->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {

@@ -20,6 +20,9 @@
 #include <string>
 #include <vector>
 
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace aplist_test {
 
 // The raw bytes of a value of the shared key; nullopt when absent.
