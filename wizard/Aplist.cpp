@@ -92,6 +92,16 @@ QString reportText(QString message)
     return message;
 }
 
+// The dialog's fonts, with their nearest look-alikes where they are missing.
+QFont dialogFont(const char* family)
+{
+    QFont f;
+    f.setFamilies({family, "Microsoft Sans Serif", "Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(8);
+    return f;
+}
+
 QString dotsText(bool large)
 {
     const QString group = QString(large ? 10 : 11, ' ') + '.';
@@ -119,10 +129,7 @@ TFormAPList::TFormAPList(QWidget* parent)
     setObjectName("TFormAPList");
     setWindowTitle("AP List");
     setFixedSize(315, 284);
-    QFont dialogFont("MS Sans Serif");
-    dialogFont.setStyleHint(QFont::SansSerif);
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
+    setFont(dialogFont("MS Sans Serif"));
 
     auto named = [](QWidget* w, const char* name) {
         w->setObjectName(name);
@@ -183,15 +190,12 @@ TFormAPList::TFormAPList(QWidget* parent)
     StaticText1->setMargin(0);
     StaticText1->setIndent(0);
     StaticText1->setAutoFillBackground(true);
-    QFont dotsFont("Arial");
-    dotsFont.setStyleHint(QFont::SansSerif);
-    dotsFont.setPointSize(8);
+    QFont dotsFont = dialogFont("Arial");
     dotsFont.setBold(true);
     StaticText1->setFont(dotsFont);
     StaticText1->setText(dotsText(false));
 
-    QFont octetFont("MS Sans Serif");
-    octetFont.setStyleHint(QFont::SansSerif);
+    QFont octetFont = dialogFont("MS Sans Serif");
     octetFont.setPixelSize(13);
     octetFont.setBold(true);
     const char* memoNames[] = {"Memo1", "Memo2", "Memo3", "Memo4"};
@@ -301,6 +305,7 @@ void TFormAPList::AddNotFoundEntry()
     auto* item = new QTreeWidgetItem(ListView1);
     item->setText(0, kNotFound);
     item->setData(0, kAddressRole, QByteArray(kNotFound));
+    item->setFirstColumnSpanned(true);  // it has no version: let its caption use the row
 }
 
 // --- form events ---------------------------------------------------------
