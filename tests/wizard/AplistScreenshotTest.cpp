@@ -15,6 +15,14 @@
 
 namespace {
 
+void setFields(TFormAPList& d, const char* a, const char* b, const char* c, const char* e)
+{
+    d.Memo1->setText(a);
+    d.Memo2->setText(b);
+    d.Memo3->setText(c);
+    d.Memo4->setText(e);
+}
+
 void save(QWidget& w, const QString& dir, const QString& name)
 {
     QApplication::processEvents();
@@ -45,10 +53,7 @@ TEST(AplistScreenshots, AutomaticAndManualModes)
     d.hide();
     d.ClearList();
     d.AddNotFoundEntry();
-    d.Memo1->setText("192");
-    d.Memo2->setText("168");
-    d.Memo3->setText("1");
-    d.Memo4->setText("220");
+    setFields(d, "192", "168", "1", "220");
     d.show();
     (void)QTest::qWaitForWindowActive(&d);
     save(d, dir, "aplist-manual");
@@ -57,10 +62,7 @@ TEST(AplistScreenshots, AutomaticAndManualModes)
     TFormAPList::setScreenDpiOverride(120);
     TFormAPList large;
     large.AddNotFoundEntry();
-    large.Memo1->setText("10");
-    large.Memo2->setText("010");
-    large.Memo3->setText("0");
-    large.Memo4->setText("1");
+    setFields(large, "10", "010", "0", "1");
     large.show();
     (void)QTest::qWaitForWindowActive(&large);
     save(large, dir, "aplist-manual-largefonts");
