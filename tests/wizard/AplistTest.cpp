@@ -363,8 +363,9 @@ TEST_P(AplistFontTest, BoldAndDotsAndFieldsBetweenTheDots)
     const QString group = QString(c.spaces, ' ') + '.';
     EXPECT_EQ(dialog.Memo1->font().bold(), c.bold);
     EXPECT_EQ(dialog.Memo4->font().bold(), c.bold);
-    if (!c.bold)
+    if (!c.bold) {
         EXPECT_EQ(dialog.StaticText1->text(), group + group + group) << "set at creation";
+    }
     dialog.AddNotFoundEntry();
     dialog.show();
     EXPECT_EQ(dialog.StaticText1->text(), group + group + group);
@@ -376,8 +377,9 @@ TEST_P(AplistFontTest, BoldAndDotsAndFieldsBetweenTheDots)
         SCOPED_TRACE(i);
         EXPECT_TRUE(frame.contains(fields[i]->geometry())) << "inside the frame";
         EXPECT_GE(fields[i]->width(), QFontMetrics(fields[i]->font()).horizontalAdvance("255"));
-        if (i < 3)
+        if (i < 3) {
             EXPECT_LT(fields[i]->geometry().right(), fields[i + 1]->geometry().left());
+        }
     }
     EXPECT_LE(dialog.GroupBox1->geometry().bottom(), dialog.Label2->geometry().top());
 }
