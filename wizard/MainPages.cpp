@@ -239,18 +239,18 @@ void TFormMain::BuildPage2()
 
     GroupBox1 = named(new QGroupBox(QStringLiteral("Download Progress"), page), "GroupBox1");
     GroupBox1->setGeometry(201, 184, 284, 73);
-    Label3 = label(GroupBox1, "Label3", QStringLiteral("0%"), 10, 18);
-    Label4 = label(GroupBox1, "Label4", QStringLiteral("100%"), 0, 18);
-    Label4->move(198 - Label4->width(), 18);
+    Label3 = label(GroupBox1, "Label3", QStringLiteral("0%"), 10, 21);
+    Label4 = label(GroupBox1, "Label4", QStringLiteral("100%"), 0, 21);
+    Label4->move(198 - Label4->width(), 21);
     ProgressBar1 = named(new QProgressBar(GroupBox1), "ProgressBar1");
-    ProgressBar1->setGeometry(10, 33, 188, 15);
+    ProgressBar1->setGeometry(10, 36, 188, 14);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    labProgress = label(GroupBox1, "labProgress", QString(), 10, 52, 264, 16);
+    labProgress = label(GroupBox1, "labProgress", QString(), 10, 53, 264, 15);
     labProgress->setWordWrap(false);
     bbtnStop = named(new QPushButton(QStringLiteral("&Stop"), GroupBox1), "bbtnStop");
-    bbtnStop->setGeometry(206, 27, 68, 25);
+    bbtnStop->setGeometry(206, 30, 68, 24);
     bbtnStop->setEnabled(false);
     connect(bbtnStop, &QPushButton::clicked, this, [this] { bbtnStopClick(); });
 

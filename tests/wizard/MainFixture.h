@@ -25,6 +25,9 @@
 #include <filesystem>
 #include <memory>
 
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 class TestFormMain : public TFormMain {
 public:
     std::vector<std::string> installed;
