@@ -281,7 +281,7 @@ void TFormMain::BitBtn1Click()
 
 void TFormMain::BitBtn2Click()
 {
-    CurApVersion = "0";
+    CurApVersion.assign(1, '0');  // "0" (this form keeps GCC 12 from a false -Wrestrict)
     if (PageControl1->currentWidget() != TabSheet1)
         return;
     if (Method() == MethodDownload) {

@@ -15,6 +15,8 @@ int main(int argc, char** argv)
     kavo::platform::SingleInstance instance(QString::fromLatin1(tidewell::kMainCaption));
     if (instance.signalRunning())
         return 0;
+    // Listen at once; requests wait in the channel until the loop runs.
+    instance.listen();
 
     try {
         auto form = std::make_unique<TFormMain>();
@@ -22,7 +24,6 @@ int main(int argc, char** argv)
         if (form->Refused())
             return 1;
         FormAPList = new TFormAPList(form.get());
-        instance.listen();
         QObject::connect(&instance, &kavo::platform::SingleInstance::raiseRequested, form.get(),
                          [f = form.get()] { f->RestoreAndRaise(); });
         form->show();
