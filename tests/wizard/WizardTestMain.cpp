@@ -1,18 +1,17 @@
-// The wizard tests' entry: widgets need an application object, and message
-// boxes are recorded, not shown.
+// The test binary's entry: one application object of the wizard's own
+// class for the widget tests, message boxes answered by the tests.
+#include "Application.h"
 #include "MessageBox.h"
-
-#include <QApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
-    // Test discovery at build time runs without the tests' environment.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    ::testing::InitGoogleTest(&argc, argv);
+    // Test discovery runs without the tests' environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     kavo::ui::MessageBox::setTestMode(true);
-    testing::InitGoogleTest(&argc, argv);
+    TApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,53 @@
+#include "Application.h"
+
+#include "MessageBox.h"
+
+#include <QFileInfo>
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        tidewell::ShowException(error);
+    } catch (...) {
+        tidewell::ShowUnknownException();
+    }
+    return false;
+}
+
+namespace tidewell {
+
+namespace {
+constexpr const char* kUnknownError = "An unknown error occurred";
+}
+
+QString ApplicationTitle()
+{
+    QString file = QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    return QFileInfo(file).completeBaseName();
+}
+
+QString ExceptionReportText(const QString& message)
+{
+    if (!message.isEmpty() && message.back() > QChar(u'.'))
+        return message + u'.';
+    return message;
+}
+
+void ShowException(const std::exception& error)
+{
+    kavo::ui::MessageBox::show(QApplication::activeWindow(),
+                               ExceptionReportText(QString::fromLocal8Bit(error.what())),
+                               ApplicationTitle(), kavo::ui::Icon::Error, kavo::ui::Buttons::Ok);
+}
+
+void ShowUnknownException()
+{
+    kavo::ui::MessageBox::show(QApplication::activeWindow(), ExceptionReportText(kUnknownError),
+                               ApplicationTitle(), kavo::ui::Icon::Error, kavo::ui::Buttons::Ok);
+}
+
+}  // namespace tidewell

@@ -1,0 +1,34 @@
+// Tidewell's application object: the standard report for errors that no
+// handler of the wizard catches.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+
+#include <exception>
+
+// Errors escaping an event handler are reported and the message loop goes
+// on, so the user can still go Back or Cancel.
+class TApplication : public QApplication {
+    Q_OBJECT
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+namespace tidewell {
+
+// The application's title: the executable's file name without its
+// extension (the wizard never sets a title of its own).
+QString ApplicationTitle();
+
+// The report's text: the error's message, with a "." appended when its
+// last character sorts above ".".
+QString ExceptionReportText(const QString& message);
+
+// The standard exception report: the message above, the error icon, the
+// application's title as caption.
+void ShowException(const std::exception& error);
+void ShowUnknownException();
+
+}  // namespace tidewell

@@ -1,0 +1,240 @@
+// Unit Main: Tidewell's main window TFormMain, a two-page wizard, and the
+// wizard state that the main window's parts share.
+#pragma once
+
+#include "ApSearch.h"
+#include "Platform.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class TAnimatedImage;
+class TBitBtn;
+class TFormAPList;
+
+// ---------------------------------------------------------------------------
+// Wizard state (module-level, as the parts of the wizard share it).
+
+// The start-up directory: the current directory when the main window was
+// created. Beaconry, Flashpost and the SNMP component files are looked up in
+// it and in its "Update" subfolder.
+extern std::string AppDir;
+// A package download finished in the current run of the procedure.
+extern bool Downloaded;
+// The wizard is contacting the update server (hourglass over page 2).
+extern bool Busy;
+// Full local path of the downloaded package.
+extern std::string LocalFile;
+// Four-character version text of the package being fetched or installed.
+extern std::string NewVersion;
+
+// ---------------------------------------------------------------------------
+// Texts and names of the main window.
+
+namespace tidewell {
+
+inline constexpr const char* kMainCaption = "KAVO WLAN Tidewell";
+inline constexpr const char* kMarlinTitle = "KAVO Marlin";
+inline constexpr const char* kUpdateFolder = "Update";
+
+inline constexpr const char* kRefuseOsText =
+    "Please run it only on Win98/Win ME/Win NT/Win 2000/Win XP, thank you!";
+inline constexpr const char* kCloseMarlinText =
+    "Please close KAVO Marlin program before running the Tidewell.";
+inline constexpr const char* kInvalidUpdateFileText = "The update file is invalid.";
+inline constexpr const char* kContinueUpdateText =
+    "You already have the most recent files.\n\nContinue update?";
+inline constexpr const char* kOpenDialogTitle = "Open Updating File";
+inline constexpr const char* kZipFilter = "ZIP Files (*.ZIP)|*.zip;";
+// The caption of an information message dialog.
+inline constexpr const char* kInformationCaption = "Information";
+
+inline constexpr const char* kMethodItems[3] = {
+    "Update Firmware from the Internet",
+    "Update Firmware from the Disk",
+    "Download Firmware from the Internet",
+};
+enum Method { MethodInternet = 0, MethodDisk = 1, MethodDownload = 2 };
+
+// The two SNMP component files Beaconry needs on Windows, in copy order.
+inline constexpr const char* kSnmpComponentFiles[2] = {"dartsock.dll", "dartSnmp.dll"};
+
+// ---------------------------------------------------------------------------
+// Helpers of the start-up and of the version rules.
+
+// Whether `name` lies directly in `folder`: the length of the path found, 0
+// when absent (the system's path search, a 300-character result buffer).
+std::size_t FileInFolder(const std::string& folder, const std::string& name);
+
+// `folder` + separator + `name`, and the same in the "Update" subfolder
+// when FileInFolder does not find it in `folder` itself.
+std::string FileInFolderOrUpdate(const std::string& folder, const std::string& name);
+
+// The Windows classification: 0 Me, 1 98, 2 95, 3 NT 4, 4 NT 5 or later,
+// 5 anything else.
+int ComputeOsKind(const kavo::platform::OsVersion& version);
+// Whether the system is a Windows one (other systems have no Windows
+// version to refuse).
+bool IsWindowsPlatform(const kavo::platform::OsVersion& version);
+// Whether the wizard refuses to run: OsKind 2 or 5 on Windows.
+bool OsRefused(int osKind, const kavo::platform::OsVersion& version);
+
+// Copies the SNMP component files into `systemFolder` (never overwriting)
+// and starts their hidden registration commands without waiting.
+void PrepareSnmpComponents(const std::string& appDir, const std::string& systemFolder);
+
+// The version text of a package name: its 4 characters from the second one
+// (fewer when it is shorter).
+std::string VersionText(const std::string& fileName);
+// Compares version texts as text, case-insensitively, character by
+// character by code after upper-casing letters: <0, 0 or >0.
+int CompareVersionText(const std::string& a, const std::string& b);
+
+// The file name part of a path (after its last separator).
+std::string FileNamePart(const std::string& path);
+
+// A dialog filter written "Description|pattern;pattern|..." in the form
+// Qt's file dialogs take.
+QString QtFileFilter(const QString& filter);
+
+}  // namespace tidewell
+
+// ---------------------------------------------------------------------------
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The controls, named as on the form.
+    QStackedWidget* PageControl1 = nullptr;
+    QWidget* TabSheet1 = nullptr;
+    QWidget* TabSheet2 = nullptr;
+    QPushButton* BitBtn1 = nullptr;  // Back
+    TBitBtn* BitBtn2 = nullptr;      // Next
+    QPushButton* BitBtn3 = nullptr;  // Cancel
+    TBitBtn* BitBtn4 = nullptr;      // Finish
+    QWidget* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    // Page 1
+    QLabel* Label1 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* cbMethod = nullptr;
+    QPushButton* btnProxy = nullptr;
+    QPushButton* btnDownload = nullptr;
+    QLabel* Image3 = nullptr;
+    // Page 2
+    QLabel* Label2 = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* imgT1 = nullptr;
+    QLabel* imgT2 = nullptr;
+    QLabel* imgT3 = nullptr;
+    QLabel* imgT4 = nullptr;
+    QLabel* imgT5 = nullptr;
+    QLabel* imgErr = nullptr;
+    TAnimatedImage* imgDot = nullptr;
+    QLabel* labT1_1 = nullptr;
+    QLabel* labT1_2 = nullptr;
+    QLabel* labT2_1 = nullptr;
+    QLabel* labT2_2 = nullptr;
+    QLabel* labT3 = nullptr;
+    QLabel* labT4 = nullptr;
+    QLabel* labT5_1 = nullptr;
+    QLabel* labT5_2 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* labProgress = nullptr;
+    QPushButton* bbtnStop = nullptr;
+    QListWidget* ListViewRemote = nullptr;
+
+    // The selected AP version: the version key of the chosen AP ("0" when
+    // its version is not available).
+    std::string CurApVersion;
+    // The Windows classification of FormCreate.
+    int OsKind = 5;
+    // FormCreate refused the system: the process is to end with exit code 1.
+    bool Refused() const { return m_refused; }
+
+    // Event handlers.
+    void FormCreate();
+    void FormShow();
+    void FormDestroy();
+    void BitBtn1Click();  // Back
+    void BitBtn2Click();  // Next
+    void BitBtn3Click();  // Cancel and Finish
+    void btnProxyClick();
+    void btnDownloadClick();
+    void bbtnStopClick();
+    void BitBtn3MouseMove();
+    void TabSheet2MouseMove();
+
+    // Operations.
+    void ShowMethodPage();
+    void StartProcedure();
+    void SearchAccessPoints();
+    // Brings the window back from a minimised state to the front, with the
+    // AP list and proxy dialogs when they are open (a second start asks).
+    void RestoreAndRaise();
+
+    // The step indicators of page 2 (rows 1 to 5).
+    void MarkerToRow(int row);
+    void TickRow(int row);
+    void CrossAtRow(int row);
+    void CrossAtMarker();
+    QLabel* TickImage(int row) const;
+    static int RowLabelTop(int row);
+    static int RowTickTop(int row);
+
+    // The application-wide pointer, which overrides every control's own.
+    enum class Pointer { Default, Arrow, HourGlass };
+    static void SetPointer(Pointer pointer);
+
+    // The AP search that Next runs; tests may put their own in its place.
+    std::function<bool(QWidget*, TFormAPList&, const std::string&, std::string&)> ApSearch =
+        tidewell::SearchAccessPoints;
+
+    // ---- Hooks that later parts of the wizard fill ----
+    // Package installation and hand-off to Flashpost.
+    virtual void InstallPackage(const std::string& packagePath);
+    // Internet methods: the connection start to the update server and the
+    // transfer that follows it.
+    virtual void ConnectToUpdateServer();
+    // Closes the connection to the update server when it is open.
+    virtual void DisconnectFromServer();
+    // The language selection, run when the main window is first shown.
+    virtual void SelectLanguage();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildForm();
+    void BuildPage1();
+    void BuildPage2();
+    void ShowFinished();
+    int Method() const;
+
+    bool m_refused = false;
+    bool m_created = false;
+    bool m_shownOnce = false;
+};
+
+extern TFormMain* FormMain;
