@@ -207,7 +207,9 @@ public:
 
     // The AP search that Next runs; tests may put their own in its place.
     std::function<bool(QWidget*, TFormAPList&, const std::string&, std::string&)> ApSearch =
-        tidewell::SearchAccessPoints;
+        [](QWidget* owner, TFormAPList& dialog, const std::string& appDir, std::string& version) {
+            return tidewell::SearchAccessPoints(owner, dialog, appDir, version);
+        };
 
     // ---- Hooks that later parts of the wizard fill ----
     // Package installation and hand-off to Flashpost.
