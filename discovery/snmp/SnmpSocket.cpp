@@ -14,12 +14,27 @@ namespace {
 // Room for a burst of replies from many agents at once.
 constexpr int kReceiveBuffer = 1 << 20;
 
+// Four decimal numbers of 0 to 255 joined by dots, nothing else.
 QHostAddress ipv4(const std::string& dotted)
 {
-    QHostAddress a;
-    if (!a.setAddress(QString::fromStdString(dotted)) || a.protocol() != QAbstractSocket::IPv4Protocol)
+    quint32 value = 0;
+    int parts = 0;
+    std::size_t i = 0;
+    while (parts < 4) {
+        std::size_t start = i;
+        unsigned part = 0;
+        while (i < dotted.size() && i - start < 3 && dotted[i] >= '0' && dotted[i] <= '9')
+            part = part * 10 + static_cast<unsigned>(dotted[i++] - '0');
+        if (i == start || part > 255)
+            break;
+        value = (value << 8) | part;
+        ++parts;
+        if (parts < 4 && (i >= dotted.size() || dotted[i++] != '.'))
+            break;
+    }
+    if (parts != 4 || i != dotted.size())
         throw SnmpError("not an IPv4 address: " + dotted);
-    return a;
+    return QHostAddress(value);
 }
 
 }  // namespace
