@@ -1,5 +1,6 @@
 // The message codec against datagrams captured from net-snmp, and against
 // datagrams that are broken in the ways a network or a fuzzer breaks them.
+#include "Loopback.h"
 #include "Vectors.h"
 
 #include "snmp/Ber.h"
@@ -29,13 +30,7 @@ std::optional<ber::Message> decodeBytes(const std::vector<std::uint8_t>& bytes)
 TEST(Ber, OurGetRequestIsTheOneNetSnmpSends)
 {
     SnmpMessage m;
-    m.Clear();
-    m.Community("public");
-    SnmpVariable v;
-    v.Name("1.3.6.1.2.1.1.1.0");
-    m.Variables().Add(v);
-    m.Type(SnmpMessage::GetRequest);
-    m.RequestId(vectors::kGetSysDescrId);
+    loopback::getSysDescr(m, vectors::kGetSysDescrId);
     EXPECT_EQ(m.encode(), hex(vectors::kGetSysDescr));
 }
 

@@ -16,6 +16,18 @@
 
 namespace loopback {
 
+// Makes `m` the get request for sysDescr.0 with the community "public".
+inline void getSysDescr(snmp::SnmpMessage& m, std::int32_t requestId)
+{
+    m.Clear();
+    m.Community("public");
+    snmp::SnmpVariable v;
+    v.Name("1.3.6.1.2.1.1.1.0");
+    m.Variables().Add(v);
+    m.Type(snmp::SnmpMessage::GetRequest);
+    m.RequestId(requestId);
+}
+
 // Runs the event loop until `done` holds or `ms` have passed.
 inline bool waitUntil(const std::function<bool()>& done, int ms)
 {

@@ -4,8 +4,6 @@
 #include "TestEnv.h"
 #include "Vectors.h"
 
-#include "snmp/SnmpMib.h"
-
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QStandardPaths>
@@ -98,14 +96,7 @@ TEST(SnmpSocket, SendsTheRequestAsOneDatagram)
     s.Open(0, "");
     s.RemoteAddress("127.0.0.1");
     s.RemotePort(agent.localPort());
-    SnmpMessage& m = s.Message();
-    m.Clear();
-    m.Community("public");
-    SnmpVariable v;
-    v.Name("1.3.6.1.2.1.1.1.0");
-    m.Variables().Add(v);
-    m.Type(SnmpMessage::GetRequest);
-    m.RequestId(vectors::kGetSysDescrId);
+    getSysDescr(s.Message(), vectors::kGetSysDescrId);
     s.Send();
     ASSERT_TRUE(waitUntil([&] { return agent.hasPendingDatagrams(); }, 3000));
     QNetworkDatagram d = agent.receiveDatagram();
@@ -159,7 +150,6 @@ TEST(SnmpSocket, SnmpdAnswersOurRequestAndItsAnswerDecodes)
     Snmpd agent(env, description);
     ASSERT_TRUE(agent.started());
 
-    SnmpMib mib;
     SnmpSocket s;
     Sink sink(&s);
     s.Advise(&sink);
@@ -168,12 +158,7 @@ TEST(SnmpSocket, SnmpdAnswersOurRequestAndItsAnswerDecodes)
     for (int attempt = 0; attempt < 50 && sink.responses == 0; ++attempt) {
         s.RemoteAddress("127.0.0.1");
         s.RemotePort(agent.port());
-        SnmpVariable v;
-        v.Name(mib.NameToOid("sysDescr") + ".0");
-        s.Message().Clear();
-        s.Message().Community("public");
-        s.Message().Variables().Add(v);
-        s.Message().RequestId(1000 + attempt);
+        getSysDescr(s.Message(), 1000 + attempt);
         s.Send();
         waitUntil([&] { return sink.responses > 0; }, 200);
     }
