@@ -60,7 +60,7 @@ for i in 1 2 3; do
 done
 for i in 1 2 3; do
   for try in $(seq 50); do
-    ip netns exec $p-pc env MIBS= snmpget -v1 -c public -r 0 -t 0.2 10.77.9.1$i 1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break
+    ip netns exec $p-pc env MIBS= SNMP_PERSISTENT_DIR=$work/snmp-client snmpget -v1 -c public -r 0 -t 0.2 10.77.9.1$i 1.3.6.1.2.1.1.1.0 >/dev/null 2>&1 && break
   done
 done
 

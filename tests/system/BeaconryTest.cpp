@@ -66,7 +66,7 @@ public:
         m_lab->spawn(host, {"env", "SNMP_PERSISTENT_DIR=" + persist, "MIBS=", "snmpd", "-f", "-Lo", "-C", "-c",
                             conf, "udp:161"});
         for (int i = 0; i < 50; ++i) {
-            RunResult r = m_lab->run("pc", {"env", "MIBS=", "snmpget", "-v1", "-c", "public", "-r", "0", "-t",
+            RunResult r = m_lab->run("pc", {"env", "MIBS=", clientDir(), "snmpget", "-v1", "-c", "public", "-r", "0", "-t",
                                             "0.2", address, "1.3.6.1.2.1.1.1.0"});
             if (r.exitCode == 0)
                 return;
@@ -87,6 +87,14 @@ public:
     RunResult beaconry(const std::string& program = binDir() + "/Beaconry")
     {
         return m_lab->run("pc", {program}, 15000);
+    }
+
+    // The net-snmp tools keep their state here, not in the system's folder.
+    std::string clientDir()
+    {
+        std::string dir = m_env.root() + "/snmp-client";
+        fs::create_directories(dir);
+        return "SNMP_PERSISTENT_DIR=" + dir;
     }
 
     std::optional<kavo::RawValue> value(const char* name)
@@ -142,10 +150,10 @@ TEST(BeaconrySystem, FindsThreeSnmpdAgentsAndTrapsChangeNothing)
     int run = b.lab().spawn("pc", {binDir() + "/Beaconry"});
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     // Traps to the PC during the run, from the host without an agent and from an agent.
-    auto t1 = b.lab().run("quiet", {"env", "MIBS=", "snmptrap", "-v1", "-c", "public", "10.77.4.1",
+    auto t1 = b.lab().run("quiet", {"env", "MIBS=", b.clientDir(), "snmptrap", "-v1", "-c", "public", "10.77.4.1",
                                     "1.3.6.1.4.1.41130", "10.77.4.14", "6", "1", "0", "1.3.6.1.2.1.1.1.0", "s",
                                     "KAVO WLAN AP v. 6.6.66 trap"});
-    auto t2 = b.lab().run("ap1", {"env", "MIBS=", "snmptrap", "-v2c", "-c", "public", "10.77.4.1", "0",
+    auto t2 = b.lab().run("ap1", {"env", "MIBS=", b.clientDir(), "snmptrap", "-v2c", "-c", "public", "10.77.4.1", "0",
                                   "1.3.6.1.4.1.41130.0.1", "1.3.6.1.2.1.1.1.0", "s", "KAVO WLAN AP v. 7.7.77 trap"});
     EXPECT_EQ(t1.exitCode, 0) << t1.err;
     EXPECT_EQ(t2.exitCode, 0) << t2.err;
