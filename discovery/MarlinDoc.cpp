@@ -1,0 +1,11 @@
+#include "MarlinDoc.h"
+
+namespace marlin {
+
+bool CMarlinDoc::OnNewDocument()
+{
+    m_strTitle = "";
+    return true;
+}
+
+}  // namespace marlin
