@@ -3,7 +3,6 @@
 #include "UploaderTestSupport.h"
 
 #include <QElapsedTimer>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -108,12 +107,12 @@ TEST_F(Engine, AcksOfOtherBlocksAreIgnoredAndCauseNoSecondSend)
     ap.ack(0);                              // a second ACK of the request
     ap.ack(7);                              // a block never sent
     ap.ack(2);                              // ahead of the transfer
-    QTest::qWait(200);
+    spin(200);
     EXPECT_EQ(ap.received.size(), 2u);
     EXPECT_EQ(d->dlg().statusText(), kInProgress);
     ap.ack(1);
     ASSERT_TRUE(ap.waitForCount(3, 3000));
-    QTest::qWait(100);
+    spin(100);
     EXPECT_EQ(ap.received.size(), 3u);
     EXPECT_EQ(dataPackets(ap).back().block, 2);
 }
@@ -127,9 +126,9 @@ TEST_F(Engine, ARepeatedAckOfTheLastBlockStartsTheFlashWaitOver)
     ASSERT_TRUE(d->waitForStatus(kFlashing, 5000));
     QElapsedTimer t;
     t.start();
-    QTest::qWait(400);
+    spin(400);
     ap.ack(2);
-    QTest::qWait(int(qMax<qint64>(0, 1200 - t.elapsed())));
+    spin(int(qMax<qint64>(0, 1200 - t.elapsed())));
     EXPECT_EQ(d->dlg().statusText(), kFlashing);
     EXPECT_FALSE(s.lastUpdate());
     ASSERT_TRUE(d->waitForStatus(kCompleted, 3000));
@@ -179,7 +178,7 @@ TEST_F(Engine, AnErrorPacketEndsTheTransferInEveryPhase)
         }
         ASSERT_TRUE(dlg.waitForStatus(c.text, 5000)) << dlg.texts().join('|').toStdString();
         const std::size_t count = peer.received.size();
-        QTest::qWait(p.flashWaitMs + 300);  // past the flash wait and a retransmission period
+        spin(p.flashWaitMs + 300);  // past the flash wait and a retransmission period
         EXPECT_EQ(dlg->statusText(), c.text);
         EXPECT_EQ(peer.received.size(), count);
         EXPECT_TRUE(dlg.iconShown());
@@ -237,7 +236,7 @@ TEST_F(Engine, ShortAndOverlongDatagramsAreDroppedWithoutAReport)
     QByteArray huge(2000, '\0');
     huge[1] = 4;
     ap.sendRaw(huge);
-    QTest::qWait(200);
+    spin(200);
     EXPECT_EQ(d->texts(), QStringList{kWait});
     EXPECT_EQ(ap.received.size(), 1u);
     ap.ack(0);

@@ -7,13 +7,39 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <random>
 #include <stdexcept>
 
 namespace uptest {
+
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer poll, deadline;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    poll.start(2);
+    deadline.setSingleShot(true);
+    deadline.start(ms);
+    loop.exec();
+    return done();
+}
+
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 std::string pattern(std::size_t n, unsigned seed)
 {
@@ -71,14 +97,26 @@ bool Scene::keyExists() const
 
 Dialog::Dialog(const TftpParams& params) : m_dlg(std::make_unique<CFlashpostDlg>(params))
 {
+    // Each status keeps the look it had when the next one came (or has now):
+    // a handler shows its status, then sets the look.
     QObject::connect(m_dlg->m_edtStatus, &QLineEdit::textChanged, m_dlg.get(), [this](const QString& text) {
-        std::size_t i = m_trail.size();
+        settleLook();
         m_trail.push_back({text, false, false});
-        QTimer::singleShot(0, m_dlg.get(), [this, i] {
-            m_trail[i].icon = iconShown();
-            m_trail[i].okEnabled = okEnabled();
-        });
     });
+}
+
+void Dialog::settleLook() const
+{
+    if (!m_trail.empty()) {
+        m_trail.back().icon = iconShown();
+        m_trail.back().okEnabled = okEnabled();
+    }
+}
+
+const std::vector<Shown>& Dialog::trail() const
+{
+    settleLook();
+    return m_trail;
 }
 
 Dialog::~Dialog() = default;
@@ -101,7 +139,7 @@ QStringList Dialog::texts() const
 
 bool Dialog::waitForStatus(const QString& text, int ms)
 {
-    return QTest::qWaitFor([&] { return m_dlg->statusText() == text; }, ms);
+    return waitUntil([&] { return m_dlg->statusText() == text; }, ms);
 }
 
 bool Dialog::iconShown() const { return !m_dlg->m_icoError->isHidden(); }
@@ -140,7 +178,7 @@ QJsonObject ApSim::report(bool terminate, int ms)
 {
     if (terminate && m_p.state() != QProcess::NotRunning)
         m_p.terminate();
-    (void)QTest::qWaitFor(
+    (void)waitUntil(
         [&] {
             m_stdout += m_p.readAllStandardOutput();
             return m_stdout.contains('\n');
@@ -205,7 +243,7 @@ void ScriptedAp::error(int code, QUdpSocket* via)
 
 bool ScriptedAp::waitForCount(std::size_t n, int ms)
 {
-    return QTest::qWaitFor([&] { return received.size() >= n; }, ms);
+    return waitUntil([&] { return received.size() >= n; }, ms);
 }
 
 }  // namespace uptest

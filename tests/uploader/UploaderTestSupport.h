@@ -24,6 +24,12 @@
 
 namespace uptest {
 
+// Runs the event loop until `done` holds or `ms` pass; whether it holds.
+// (The loop sleeps in the platform's wait, so sockets are served at once.)
+bool waitUntil(const std::function<bool()>& done, int ms);
+// Runs the event loop for `ms`.
+void spin(int ms);
+
 // Bytes 0..n-1 of a fixed pseudo-random pattern.
 std::string pattern(std::size_t n, unsigned seed = 7);
 
@@ -48,8 +54,7 @@ struct Shown {
     bool okEnabled;  // the "OK" button
 };
 
-// The dialog under test with the trail of statuses it showed (each with the
-// look it had once the handler that showed it returned).
+// The dialog under test with the trail of statuses it showed, each with its look.
 class Dialog {
 public:
     explicit Dialog(const TftpParams& params);
@@ -57,7 +62,7 @@ public:
     CFlashpostDlg& dlg() { return *m_dlg; }
     CFlashpostDlg* operator->() { return m_dlg.get(); }
     void init();  // OnInitDialog, then shown
-    const std::vector<Shown>& trail() const { return m_trail; }
+    const std::vector<Shown>& trail() const;
     QStringList texts() const;
     bool waitForStatus(const QString& text, int ms);
     bool iconShown() const;
@@ -65,8 +70,9 @@ public:
     bool okHasFocus() const;
 
 private:
+    void settleLook() const;
     std::unique_ptr<CFlashpostDlg> m_dlg;
-    std::vector<Shown> m_trail;
+    mutable std::vector<Shown> m_trail;
 };
 
 // ap-sim tftp on 127.0.0.1, any free port.

@@ -425,6 +425,7 @@ int runTftp(QCoreApplication& app, const QStringList& args)
     if (!parseBlock(p.value("once-at"), &o.onceAt))
         ok = false;
     o.onceFromPort = p.isSet("once-from-port");
+    o.dupAcks = p.isSet("dup-acks");
     if (p.isSet("once-from-address") && !o.onceFromAddress.setAddress(p.value("once-from-address")))
         ok = false;
     if (!ok || o.errorCode > 65535) {
