@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -268,6 +270,12 @@ TEST_F(FlashpostDlgTest, StartUpFailuresShowTheirTextOrEndTheProgram)
         {"no IpAddress value", [&](Scene& sc) { file(sc); sc.createKey(); }, "Error - Invalid IP address"},
         {"no settings key", file, "Error - Invalid IP address"},
         {"no list file", [](Scene& sc) { sc.setAddress("127.0.0.1"); }, "Error - No specify files to upgrade"},
+        {"list file unreadable (a folder)",
+         [](Scene& sc) {
+             std::filesystem::create_directories(sc.env.tempFolder() + "APfirmware.txt");
+             sc.setAddress("127.0.0.1");
+         },
+         "Error - No specify files to upgrade"},
         {"empty firmware file",
          [](Scene& sc) {
              sc.writeFirmware("pkg/fw.bin", "");
