@@ -350,6 +350,25 @@ TEST_F(FlashpostDlgTest, StartUpFailuresShowTheirTextOrEndTheProgram)
     }
 }
 
+// LastUpdate goes into an existing key only: without the key the upload
+// still ends as completed and no key is created.
+TEST_F(FlashpostDlgTest, ACompletionWithoutTheSettingsKeyCreatesNoKey)
+{
+    s.writeFirmware("pkg/fw.bin", pattern(700));
+    s.writeList("pkg\\fw.bin $0\r\n");
+    ScriptedAp ap;
+    Dialog d(fastParams(ap.port()));
+    d.init();
+    ASSERT_EQ(d->statusText(), "Error - Invalid IP address");
+    d->m_edtAddress->setText("127.0.0.1");
+    d->OnDownloadImage();
+    ASSERT_TRUE(d.waitForStatus(kCompleted, 5000)) << d.texts().join('|').toStdString();
+    EXPECT_FALSE(d.iconShown());
+    EXPECT_TRUE(d.okEnabled());
+    EXPECT_EQ(ap.dataCount(), 2);
+    EXPECT_FALSE(s.keyExists());
+}
+
 TEST_F(FlashpostDlgTest, TheSettingsUploadChecksAddressThenSize)
 {
     struct Case {
