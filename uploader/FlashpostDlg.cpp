@@ -221,7 +221,12 @@ void CFlashpostDlg::OnLoadFirmwareFile()
     kavo::fwlist::FirmwarePath chosen{kavo::fwlist::PathStatus::NoName, {}};
     for (std::string line; kavo::fwlist::readLine(list, line);)
         chosen = kavo::fwlist::uploaderFirmwarePath(temp, line);
+    // A list that opens but cannot be read (a folder of that name, a read
+    // error) is treated like a missing one: no file.
+    const bool unreadable = std::ferror(list) != 0;
     std::fclose(list);
+    if (unreadable)
+        return;
     const std::string path = chosen.status == kavo::fwlist::PathStatus::Ok ? chosen.path : std::string();
 
     // The hidden commands follow the file's kind.

@@ -61,6 +61,11 @@ void CFlashpostDlg::StartTransfer()
     if (m_nStatus != 2)
         return;
     m_nStatus = 3;
+    // A transfer that went on after its time-out (a late ACK of the request)
+    // may still have timers armed: none of them belongs to this transfer.
+    KillTimer(101);
+    KillTimer(102);
+    KillTimer(103);
     m_socket.m_nRetry = 0;
     m_socket.m_nAcked = 0;
     m_socket.m_nBlock = 0;

@@ -85,6 +85,9 @@ void CTftpSocket::OnReceive(int /*errorCode*/)
     if (n < 4 || pending > kReceiveBufferSize)
         return;
 
+    // The sender is compared with the AP's address as resolved at the start,
+    // not as text: an address written another way, or a host name, in
+    // IpAddress still matches the AP's replies.
     const bool fromHost = !m_hostAddress.isNull() &&
                           m_sender.isEqual(m_hostAddress, QHostAddress::TolerantConversion);
     if (!fromHost || m_senderPort != m_nPort) {

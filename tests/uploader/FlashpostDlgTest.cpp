@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -268,6 +270,12 @@ TEST_F(FlashpostDlgTest, StartUpFailuresShowTheirTextOrEndTheProgram)
         {"no IpAddress value", [&](Scene& sc) { file(sc); sc.createKey(); }, "Error - Invalid IP address"},
         {"no settings key", file, "Error - Invalid IP address"},
         {"no list file", [](Scene& sc) { sc.setAddress("127.0.0.1"); }, "Error - No specify files to upgrade"},
+        {"list file unreadable (a folder)",
+         [](Scene& sc) {
+             std::filesystem::create_directories(sc.env.tempFolder() + "APfirmware.txt");
+             sc.setAddress("127.0.0.1");
+         },
+         "Error - No specify files to upgrade"},
         {"empty firmware file",
          [](Scene& sc) {
              sc.writeFirmware("pkg/fw.bin", "");
@@ -340,6 +348,25 @@ TEST_F(FlashpostDlgTest, StartUpFailuresShowTheirTextOrEndTheProgram)
             EXPECT_FALSE(scene.keyExists());
         }
     }
+}
+
+// LastUpdate goes into an existing key only: without the key the upload
+// still ends as completed and no key is created.
+TEST_F(FlashpostDlgTest, ACompletionWithoutTheSettingsKeyCreatesNoKey)
+{
+    s.writeFirmware("pkg/fw.bin", pattern(700));
+    s.writeList("pkg\\fw.bin $0\r\n");
+    ScriptedAp ap;
+    Dialog d(fastParams(ap.port()));
+    d.init();
+    ASSERT_EQ(d->statusText(), "Error - Invalid IP address");
+    d->m_edtAddress->setText("127.0.0.1");
+    d->OnDownloadImage();
+    ASSERT_TRUE(d.waitForStatus(kCompleted, 5000)) << d.texts().join('|').toStdString();
+    EXPECT_FALSE(d.iconShown());
+    EXPECT_TRUE(d.okEnabled());
+    EXPECT_EQ(ap.dataCount(), 2);
+    EXPECT_FALSE(s.keyExists());
 }
 
 TEST_F(FlashpostDlgTest, TheSettingsUploadChecksAddressThenSize)

@@ -222,6 +222,19 @@ TEST_F(Engine, AnAckOfTheRequestAfterTheTimeOutStillStartsTheData)
     ASSERT_TRUE(d->waitForStatus(kInProgress, 3000));
     ASSERT_TRUE(ap.waitForCount(11, 3000));
     EXPECT_EQ(dataPackets(ap).front().block, 1);
+    // The late transfer reaches its flash wait with the status ready, so a
+    // new upload may start: the old flash wait must not complete it.
+    ap.ack(1);
+    ASSERT_TRUE(ap.waitForCount(12, 3000));
+    ap.ack(2);
+    ASSERT_TRUE(d->waitForStatus(kFlashing, 3000));
+    d->dlg().OnDownloadImage();
+    ASSERT_TRUE(ap.waitForCount(13, 3000));
+    EXPECT_EQ(ap.received.back().size(), 30);  // a new write request
+    spin(d->dlg().params().flashWaitMs + 200);
+    EXPECT_FALSE(d->texts().contains(kCompleted)) << d->texts().join('|').toStdString();
+    EXPECT_FALSE(s.lastUpdate());
+    EXPECT_EQ(d->dlg().m_socket.m_nPhase, 1);
 }
 
 TEST_F(Engine, ShortAndOverlongDatagramsAreDroppedWithoutAReport)

@@ -407,8 +407,9 @@ int runTftp(QCoreApplication& app, const QStringList& args)
     o.port = quint16(port);
     ok = ok && port <= 65535;
     o.out = p.value("out");
-    o.drop = p.value("drop").toDouble(&ok);
-    ok = ok && o.drop >= 0.0 && o.drop <= 1.0;
+    bool dropOk = false;
+    o.drop = p.value("drop").toDouble(&dropOk);
+    ok = ok && dropOk && o.drop >= 0.0 && o.drop <= 1.0;
     o.seed = quint32(number("seed"));
     o.errorCode = number("error-code");
     o.dupDelayMs = number("dup-delay");
