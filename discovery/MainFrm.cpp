@@ -176,6 +176,16 @@ void CMainFrame::OnResponse()
     const snmp::SnmpMessage& message = m_pSocket->Message();
     if (message.ErrorStatus() != 0)
         return;
+
+    std::string address = m_pSocket->RemoteAddress();
+    for (std::uint16_t i = 0; i < m_nApCount; ++i)
+        if (m_apTable[i].m_strAddress == address)
+            return;  // the first reply of an agent is the one kept
+    // A full table only counts the agent: its reply is not read.
+    if (m_nApCount == m_apTable.size()) {
+        m_bApOverflow = 1;
+        return;
+    }
     // A reply without a first binding, or with a value that has no text, is
     // not an agent we can record.
     std::string description;
@@ -186,15 +196,6 @@ void CMainFrame::OnResponse()
     }
     // The description is text: it ends at its first zero byte.
     description.resize(std::min(description.size(), description.find('\0')));
-
-    std::string address = m_pSocket->RemoteAddress();
-    for (std::uint16_t i = 0; i < m_nApCount; ++i)
-        if (m_apTable[i].m_strAddress == address)
-            return;  // the first reply of an agent is the one kept
-    if (m_nApCount == m_apTable.size()) {
-        m_bApOverflow = 1;
-        return;
-    }
     m_apTable[m_nApCount].m_strAddress = address;
     m_apTable[m_nApCount].m_strDescription = description;
     ++m_nApCount;

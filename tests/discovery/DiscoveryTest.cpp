@@ -242,6 +242,40 @@ TEST_F(Discovery, A257thAgentSetsTheOverflowMarker)
     }
 }
 
+TEST_F(Discovery, WithTheTableFullEveryNewAgentWithAGoodStatusIsTheOverflow)
+{
+    // The reply of an agent beyond the table's 256 is not read: only its
+    // status and its address count.
+    struct Case {
+        const char* what;
+        Reply reply;
+        bool overflow;
+    } cases[] = {
+        {"good reply", {"127.0.0.11", kLong}, true},
+        {"no binding", {"127.0.0.11", "", 0, 0, Reply::NoBinding}, true},
+        {"null value", {"127.0.0.11", "", 0, 0, Reply::NullValue}, true},
+        {"error status", {"127.0.0.11", kLong, 0, 5}, false},
+        {"an agent in the table", {"127.0.0.99", kLong}, false},
+        {"not a message", {"127.0.0.11", "", 0, 0, Reply::Garbage}, false},
+    };
+    m_config.collectionWindowMs = 10000;  // the window stays open while we look
+    for (const auto& c : cases) {
+        Agents agents({c.reply});
+        m_config.agentPort = agents.port();
+        CMainFrame frame(m_config);
+        ASSERT_TRUE(frame.LoadFrame()) << c.what;
+        frame.ActivateFrame();
+        for (std::size_t i = 0; i < frame.m_apTable.size(); ++i)
+            frame.m_apTable[i] = {"full", "127.0." + std::to_string(100 + i / 200) + "." + std::to_string(i % 200)};
+        frame.m_apTable[99].m_strAddress = "127.0.0.99";
+        frame.m_nApCount = 256;
+        ASSERT_TRUE(waitUntil([&] { return agents.requests == 1; }, 3000)) << c.what;
+        waitUntil([&] { return frame.m_bApOverflow != 0; }, c.overflow ? 3000 : 150);
+        EXPECT_EQ(frame.m_bApOverflow, c.overflow ? 1 : 0) << c.what;
+        EXPECT_EQ(frame.m_nApCount, 256) << c.what;
+    }
+}
+
 TEST_F(Discovery, TheFrameStartsOnceHiddenAndTheAboutBoxStartsAnotherRun)
 {
     CMainFrame frame(m_config);
