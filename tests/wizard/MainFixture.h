@@ -26,7 +26,10 @@
 #include <memory>
 
 // Readable QStrings in failure messages.
+#ifndef KAVO_WIZARD_TEST_QSTRING_PRINTTO
+#define KAVO_WIZARD_TEST_QSTRING_PRINTTO
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#endif
 
 class TestFormMain : public TFormMain {
 public:
