@@ -641,6 +641,48 @@ TEST_F(PagesTest, EscPressesCancelAndEnterPressesFinishOrTheFocusedButton)
     EXPECT_FALSE(f.isVisible());
 }
 
+// A button that had the focus and is then disabled or hidden by a page
+// switch must not hand the focus on to Cancel: Enter would then end the
+// wizard. Each step is done with the mouse, as a user does.
+TEST_F(PagesTest, EnterAfterAPageSwitchDoesNotCancel)
+{
+    TestFormMain& f = create();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    auto enter = [&f] {
+        QWidget* target = f.focusWidget() ? f.focusWidget() : &f;
+        QTest::keyClick(target, Qt::Key_Return);
+    };
+
+    // Next (download method): Next is disabled on page 2.
+    choose(tw::MethodDownload);
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    ASSERT_TRUE(onPage2());
+    EXPECT_NE(f.focusWidget(), f.BitBtn3);
+    enter();
+    EXPECT_TRUE(f.isVisible()) << "Enter on page 2 while no button is usable";
+    EXPECT_TRUE(onPage2());
+
+    // Next (disk method, not newer, No): Finished; Back with the mouse.
+    f.ShowMethodPage();
+    searchGives(true, "1305");
+    choose(tw::MethodDisk);
+    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
+    MessageBox::setNextAnswer(Answer::No);
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    ASSERT_TRUE(f.BitBtn4->isVisible());
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    ASSERT_TRUE(onPage1());
+    EXPECT_NE(f.focusWidget(), f.BitBtn3);
+    enter();
+    EXPECT_TRUE(f.isVisible()) << "Enter on page 1 after Back";
+
+    // Esc still cancels.
+    QTest::keyClick(f.focusWidget() ? f.focusWidget() : &f, Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+}
+
 TEST_F(PagesTest, PointerOverCancelAndOverPage2)
 {
     TestFormMain& f = create();
