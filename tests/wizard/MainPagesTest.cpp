@@ -614,29 +614,21 @@ TEST_F(PagesTest, EscPressesCancelAndEnterPressesFinishOrTheFocusedButton)
     EXPECT_TRUE(onPage1());
 
     // The finished state: Finish has the focus and takes Enter.
-    searchGives(true, "1305");
-    choose(tw::MethodDisk);
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     ASSERT_TRUE(f.BitBtn4->isVisible());
     f.BitBtn1->setFocus();
     QTest::keyClick(f.BitBtn1, Qt::Key_Return);
     EXPECT_TRUE(onPage1()) << "the focused Back takes Enter";
     EXPECT_TRUE(f.isVisible());
 
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     ASSERT_EQ(f.focusWidget(), f.BitBtn4);
     QTest::keyClick(f.BitBtn4, Qt::Key_Enter);
     EXPECT_FALSE(f.isVisible()) << "Finish closes the wizard";
 
     // Esc in the procedure's finished state, with the focus on page 2.
     f.show();
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     QTest::keyClick(&f, Qt::Key_Escape);
     EXPECT_FALSE(f.isVisible());
 }
@@ -666,11 +658,7 @@ TEST_F(PagesTest, EnterAfterAPageSwitchDoesNotCancel)
 
     // Next (disk method, not newer, No): Finished; Back with the mouse.
     f.ShowMethodPage();
-    searchGives(true, "1305");
-    choose(tw::MethodDisk);
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     ASSERT_TRUE(f.BitBtn4->isVisible());
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
     ASSERT_TRUE(onPage1());
