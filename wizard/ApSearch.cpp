@@ -17,8 +17,17 @@ constexpr std::size_t kPathBuffer = 256;  // the path and its terminating zero
 // Shows the dialog over the main window; true when it ended with OK.
 bool ShowApList(QWidget* owner, TFormAPList& dialog, std::string& curApVersion)
 {
-    if (owner && owner->isVisible())
-        dialog.move(owner->frameGeometry().center() - dialog.rect().center());
+    if (owner && owner->isVisible()) {
+        // The dialog's frame centred on the owner's frame. Before its first
+        // showing the dialog's frame is not known yet: it is taken to be as
+        // thick as the owner's.
+        const QRect ownerFrame = owner->frameGeometry();
+        QSize frame = dialog.frameGeometry().size();
+        if (frame == dialog.size())
+            frame = dialog.size() + (ownerFrame.size() - owner->size());
+        dialog.move(ownerFrame.x() + (ownerFrame.width() - frame.width()) / 2,
+                    ownerFrame.y() + (ownerFrame.height() - frame.height()) / 2);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return false;
     curApVersion = dialog.CurApVersion();

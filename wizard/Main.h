@@ -232,6 +232,7 @@ private:
     void BuildPage1();
     void BuildPage2();
     void ShowFinished();
+    void KeepFocusOffChangingControls();
     int Method() const;
 
     bool m_refused = false;

@@ -263,8 +263,21 @@ int TFormMain::Method() const { return cbMethod->currentIndex(); }
 
 // ---- Navigation ----
 
+// Qt hands the focus of a control that is hidden or disabled on to the
+// next one in the tab order, which on these pages ends on Cancel: Enter
+// would then cancel the wizard. As the window itself keeps the focus when
+// its focused control goes away, the form takes it before a page switch
+// (Cancel keeps it when the user put it there).
+void TFormMain::KeepFocusOffChangingControls()
+{
+    QWidget* focused = focusWidget();
+    if (focused && focused != this && focused != BitBtn3)
+        setFocus(Qt::OtherFocusReason);
+}
+
 void TFormMain::ShowMethodPage()
 {
+    KeepFocusOffChangingControls();
     PageControl1->setCurrentWidget(TabSheet1);
     BitBtn1->setEnabled(false);
     BitBtn2->setEnabled(true);
@@ -307,6 +320,7 @@ void TFormMain::SearchAccessPoints()
 
 void TFormMain::StartProcedure()
 {
+    KeepFocusOffChangingControls();
     PageControl1->setCurrentWidget(TabSheet2);
     BitBtn1->setEnabled(false);
     BitBtn2->setEnabled(false);

@@ -21,7 +21,10 @@
 #include <vector>
 
 // Readable QString values in failure messages.
+#ifndef KAVO_WIZARD_TEST_QSTRING_PRINTTO
+#define KAVO_WIZARD_TEST_QSTRING_PRINTTO
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#endif
 
 namespace aplist_test {
 

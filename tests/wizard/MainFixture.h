@@ -21,12 +21,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTest>
 
 #include <filesystem>
 #include <memory>
 
 // Readable QStrings in failure messages.
+#ifndef KAVO_WIZARD_TEST_QSTRING_PRINTTO
+#define KAVO_WIZARD_TEST_QSTRING_PRINTTO
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#endif
 
 class TestFormMain : public TFormMain {
 public:
@@ -114,6 +118,16 @@ protected:
     }
 
     void choose(int method) { form->cbMethod->setCurrentIndex(method); }
+    // Next with the mouse, the disk method up to the Finished state: a
+    // package no newer than the AP's version (a1305.zip against 1305), No.
+    void runDiskMethodToFinished()
+    {
+        searchGives(true, "1305");
+        choose(tidewell::MethodDisk);
+        kavo::ui::FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
+        kavo::ui::MessageBox::setNextAnswer(kavo::ui::Answer::No);
+        QTest::mouseClick(form->BitBtn2, Qt::LeftButton);
+    }
     bool onPage1() const { return form->PageControl1->currentWidget() == form->TabSheet1; }
     bool onPage2() const { return form->PageControl1->currentWidget() == form->TabSheet2; }
     static const std::vector<kavo::ui::MessageRecord>& shown() { return kavo::ui::MessageBox::shown(); }

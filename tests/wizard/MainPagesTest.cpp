@@ -1,12 +1,17 @@
 // The wizard's two pages: the window, the controls, navigation for each
 // method, the disk method's checks, the indicators, keys and pointer.
+#include "AplistTestSupport.h"
 #include "MainFixture.h"
 #include "MainPictures.h"
+
+#include <QRadioButton>
+#include <QTreeWidget>
 
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cstdlib>
 #include <set>
 
 namespace {
@@ -242,6 +247,103 @@ TEST_F(PagesTest, NextStartsTheProcedureOfEachMethod)
         FormAPList = nullptr;
         MessageBox::clearShown();
     }
+}
+
+// Next with the real AP search: a stand-in discovery program beside the
+// wizard writes the table, the AP list opens over the main window, and its
+// answer decides between page 2 and page 1.
+TEST_F(PagesTest, NextShowsTheApListOverTheMainWindowAndItsAnswerDecides)
+{
+    std::filesystem::create_symlink(kavo::test::binDir() + "/aptable_writer",
+                                    appDir + "/Beaconry" + kavo::platform::kExeSuffix);
+    ::setenv("KAVO_TEST_APIPADDRESS", "10.0.0.2,10.0.0.7", 1);
+    ::setenv("KAVO_TEST_APVERSION", "1.3c,1.4", 1);
+    struct Case {
+        int method;
+        bool ok;
+        std::string labels;  // 1_1 1_2 2_1 2_2 3 4 5_1 5_2, on page 2
+    } cases[] = {
+        {tw::MethodInternet, true, "10101110"},
+        {tw::MethodDisk, true, "01010000"},
+        {tw::MethodInternet, false, ""},
+        {tw::MethodDisk, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.method) + (c.ok ? " OK" : " Cancel"));
+        MessageBox::clearShown();
+        FileDialog::clearShown();
+        writeAllValues();
+        TestFormMain& f = create();
+        f.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+        choose(c.method);
+        if (c.method == tw::MethodDisk)
+            FileDialog::setNextFileName(QString::fromStdString(appDir + "/a14.zip"));
+
+        QRect dialogFrame;
+        bool modal = false;
+        aplist_test::WhenShown probe(*FormAPList, [&](TFormAPList& d) {
+            dialogFrame = d.frameGeometry();
+            modal = QApplication::activeModalWidget() == &d;
+            if (c.ok)
+                QTest::keyClick(d.ListView1, Qt::Key_Return);
+            else
+                QTest::keyClick(d.ListView1, Qt::Key_Escape);
+        });
+        QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+
+        ASSERT_TRUE(probe.shown);
+        EXPECT_TRUE(modal);
+        EXPECT_EQ(probe.seen.rows.size(), 2u);
+        EXPECT_TRUE(probe.seen.automatic);
+        EXPECT_EQ(probe.seen.selectedRow, 0);
+        const QPoint offset = dialogFrame.center() - f.frameGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 1)
+            << "centred on the main window, frame on frame: off by " << offset.x() << "," << offset.y();
+        EXPECT_TRUE(shown().empty());
+        if (c.ok) {
+            EXPECT_EQ(aplist_test::storedValue(kavo::settings::kIpAddress), std::string("10.0.0.2\0", 9));
+            EXPECT_EQ(f.CurApVersion, "13c");
+            EXPECT_TRUE(onPage2());
+            EXPECT_EQ(visibleRowLabels(f), c.labels);
+            EXPECT_FALSE(f.BitBtn1->isEnabled());
+            EXPECT_FALSE(f.BitBtn2->isEnabled());
+            EXPECT_TRUE(f.BitBtn2->isVisible());
+            EXPECT_FALSE(f.BitBtn4->isVisible());
+            EXPECT_TRUE(f.imgDot->isVisible());
+            EXPECT_EQ(f.GroupBox1->isVisible(), c.method == tw::MethodInternet);
+            if (c.method == tw::MethodDisk) {
+                // "14.z" sorts above the AP's "13c": installed without asking.
+                EXPECT_EQ(NewVersion, "14.z");
+                ASSERT_EQ(f.installed.size(), 1u);
+                EXPECT_EQ(visibleTicks(f), "10000");
+                EXPECT_EQ(f.imgDot->y(), 73);
+            } else {
+                EXPECT_EQ(f.connects, 1);
+                EXPECT_EQ(visibleTicks(f), "00000");
+                EXPECT_EQ(f.imgDot->y(), 45);
+            }
+        } else {
+            EXPECT_EQ(aplist_test::storedValue(kavo::settings::kIpAddress), std::nullopt);
+            EXPECT_EQ(f.CurApVersion, "0");
+            EXPECT_TRUE(onPage1());
+            EXPECT_FALSE(f.BitBtn1->isEnabled());
+            EXPECT_TRUE(f.BitBtn2->isEnabled());
+            EXPECT_TRUE(f.BitBtn2->isVisible());
+            EXPECT_TRUE(FileDialog::shown().empty());
+            EXPECT_EQ(f.connects, 0);
+            EXPECT_TRUE(f.installed.empty());
+        }
+        // The table Beaconry left stays; the other values were deleted by Next.
+        EXPECT_EQ(aplist_test::storedValue(kavo::settings::kApIpAddress), std::string("10.0.0.2,10.0.0.7\0", 18));
+        EXPECT_EQ(aplist_test::storedValue(kavo::settings::kLastUpdate), std::nullopt);
+        EXPECT_EQ(key()->readString(kavo::settings::kLastUpdateVersion), "1");
+        delete FormAPList;
+        FormAPList = nullptr;
+        form.reset();
+    }
+    ::unsetenv("KAVO_TEST_APIPADDRESS");
+    ::unsetenv("KAVO_TEST_APVERSION");
 }
 
 TEST_F(PagesTest, ASearchWithoutAConfirmedApStaysOnPage1)
@@ -512,30 +614,60 @@ TEST_F(PagesTest, EscPressesCancelAndEnterPressesFinishOrTheFocusedButton)
     EXPECT_TRUE(onPage1());
 
     // The finished state: Finish has the focus and takes Enter.
-    searchGives(true, "1305");
-    choose(tw::MethodDisk);
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     ASSERT_TRUE(f.BitBtn4->isVisible());
     f.BitBtn1->setFocus();
     QTest::keyClick(f.BitBtn1, Qt::Key_Return);
     EXPECT_TRUE(onPage1()) << "the focused Back takes Enter";
     EXPECT_TRUE(f.isVisible());
 
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     ASSERT_EQ(f.focusWidget(), f.BitBtn4);
     QTest::keyClick(f.BitBtn4, Qt::Key_Enter);
     EXPECT_FALSE(f.isVisible()) << "Finish closes the wizard";
 
     // Esc in the procedure's finished state, with the focus on page 2.
     f.show();
-    FileDialog::setNextFileName(QString::fromStdString(appDir + "/a1305.zip"));
-    MessageBox::setNextAnswer(Answer::No);
-    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    runDiskMethodToFinished();
     QTest::keyClick(&f, Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+}
+
+// A button that had the focus and is then disabled or hidden by a page
+// switch must not hand the focus on to Cancel: Enter would then end the
+// wizard. Each step is done with the mouse, as a user does.
+TEST_F(PagesTest, EnterAfterAPageSwitchDoesNotCancel)
+{
+    TestFormMain& f = create();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    auto enter = [&f] {
+        QWidget* target = f.focusWidget() ? f.focusWidget() : &f;
+        QTest::keyClick(target, Qt::Key_Return);
+    };
+
+    // Next (download method): Next is disabled on page 2.
+    choose(tw::MethodDownload);
+    QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
+    ASSERT_TRUE(onPage2());
+    EXPECT_NE(f.focusWidget(), f.BitBtn3);
+    enter();
+    EXPECT_TRUE(f.isVisible()) << "Enter on page 2 while no button is usable";
+    EXPECT_TRUE(onPage2());
+
+    // Next (disk method, not newer, No): Finished; Back with the mouse.
+    f.ShowMethodPage();
+    runDiskMethodToFinished();
+    ASSERT_TRUE(f.BitBtn4->isVisible());
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    ASSERT_TRUE(onPage1());
+    EXPECT_NE(f.focusWidget(), f.BitBtn3);
+    enter();
+    EXPECT_TRUE(f.isVisible()) << "Enter on page 1 after Back";
+
+    // Esc still cancels.
+    QTest::keyClick(f.focusWidget() ? f.focusWidget() : &f, Qt::Key_Escape);
     EXPECT_FALSE(f.isVisible());
 }
 
