@@ -1,10 +1,12 @@
 #include "TestEnv.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace kavo::test {
@@ -80,6 +82,17 @@ std::string readFile(const std::string& path)
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+bool waitForText(const std::string& file, const std::string& text, int ms)
+{
+    for (int waited = 0;; waited += 20) {
+        if (readFile(file).find(text) != std::string::npos)
+            return true;
+        if (waited >= ms)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace kavo::test

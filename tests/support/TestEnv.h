@@ -34,4 +34,8 @@ std::string fixturesDir();
 // Reads a whole file; empty when it cannot be read.
 std::string readFile(const std::string& path);
 
+// Waits up to `ms` for `text` to appear in the file (a background command's
+// log); whether it did.
+bool waitForText(const std::string& file, const std::string& text, int ms);
+
 }  // namespace kavo::test

@@ -33,16 +33,6 @@ std::vector<std::string> split(const std::string& text)
     return out;
 }
 
-bool waitForText(const std::string& file, const std::string& text, int ms)
-{
-    for (int i = 0; i < ms / 20; ++i) {
-        if (readFile(file).find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 // A lab with a PC that runs Beaconry, and its settings store.
 class BeaconryLab {
 public:

@@ -10,16 +10,6 @@ using namespace kavo::test;
 
 namespace {
 
-bool waitForText(const std::string& file, const std::string& text, int ms)
-{
-    for (int i = 0; i < ms / 20; ++i) {
-        if (readFile(file).find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
 TEST(NetLab, ABroadcastFromThePcReachesEveryApAndNothingIsLeftBehind)
 {
     if (auto why = NetLab::skipReason(); !why.empty())

@@ -22,11 +22,6 @@ namespace {
 
 using namespace uptest;
 
-const QString kWait = " Please wait... ";
-const QString kInProgress = "Transfer in progress";
-const QString kFlashing = "Flash Programming in progress ...  ";
-const QString kCompleted = "Transfer Completed";
-
 QString sha256(const std::string& s)
 {
     return QString::fromLatin1(

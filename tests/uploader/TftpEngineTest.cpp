@@ -10,11 +10,6 @@ namespace {
 
 using namespace uptest;
 
-const QString kWait = " Please wait... ";
-const QString kInProgress = "Transfer in progress";
-const QString kFlashing = "Flash Programming in progress ...  ";
-const QString kCompleted = "Transfer Completed";
-
 struct Data {
     int block;
     QByteArray bytes;

@@ -24,6 +24,12 @@
 
 namespace uptest {
 
+// The status texts the tests wait for, as the dialog shows them.
+inline const QString kWait = " Please wait... ";
+inline const QString kInProgress = "Transfer in progress";
+inline const QString kFlashing = "Flash Programming in progress ...  ";
+inline const QString kCompleted = "Transfer Completed";
+
 // Runs the event loop until `done` holds or `ms` pass; whether it holds.
 // (The loop sleeps in the platform's wait, so sockets are served at once.)
 bool waitUntil(const std::function<bool()>& done, int ms);
