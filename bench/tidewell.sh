@@ -25,7 +25,9 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of our own: Xvfb picks a free number and writes it to fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: the server must not reset while one run ends and the next
+# connects (that refuses the connection).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 for _ in $(seq 200); do [ -s "$work/display" ] && break; sleep 0.02; done
 [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }

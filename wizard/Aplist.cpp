@@ -585,7 +585,9 @@ void TFormAPList::bbtnOKClick()
         for (int i = 0; i < 4; ++i) {
             if (memo(i)->text().isEmpty())
                 return;
-            address += (i ? "." : "") + memo(i)->text().toStdString();
+            if (i)
+                address += '.';
+            address += memo(i)->text().toStdString();
         }
     }
 
