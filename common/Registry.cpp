@@ -97,7 +97,7 @@ std::unique_ptr<RegistryKey> RegistryKey::openStore(const std::string& storeFile
 #else
     if (readOnlyStore && access != Access::Read)
         return nullptr;
-    bool mayCreate = create && access != Access::Read && !readOnlyStore;
+    bool mayCreate = create && !readOnlyStore;
     auto backend = openSqliteKey(storeFile, path, mayCreate, readOnlyStore);
     if (!backend)
         return nullptr;

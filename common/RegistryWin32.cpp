@@ -70,7 +70,7 @@ std::unique_ptr<RegistryBackend> openWin32Key(Hive hive, const std::string& path
                                            : KEY_ALL_ACCESS;
     HKEY key = nullptr;
     LONG rc;
-    if (create && access != Access::Read)
+    if (create)
         rc = RegCreateKeyExA(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, sam,
                              nullptr, &key, nullptr);
     else

@@ -88,8 +88,11 @@ TEST_F(RegistryTest, AbsentKeysAndValues)
     EXPECT_FALSE(key->readRaw("Nothing"));
     EXPECT_TRUE(key->deleteValue("Nothing"));
     EXPECT_FALSE(RegistryKey::open(Hive::CurrentUser, "Software\\KAVO\\Other", Access::Read, false));
-    // Opening for reading never creates, even when asked to.
-    EXPECT_FALSE(RegistryKey::open(Hive::CurrentUser, "Software\\KAVO\\Other", Access::Read, true));
+    // Created for reading: the key exists afterwards, but this handle writes nothing.
+    auto readKey = RegistryKey::open(Hive::CurrentUser, "Software\\KAVO\\Other", Access::Read, true);
+    ASSERT_TRUE(readKey);
+    EXPECT_FALSE(readKey->writeString("x", "y"));
+    EXPECT_TRUE(RegistryKey::open(Hive::CurrentUser, "Software\\KAVO\\Other", Access::Read, false));
 }
 
 TEST_F(RegistryTest, NamesAreCaseInsensitiveAndKeepTheirFirstCase)
