@@ -345,11 +345,14 @@ void TFormMain::BitBtn2Click()
 
 void TFormMain::SearchAccessPoints()
 {
-    Q_ASSERT(FormAPList);
-    if (!FormAPList || !ApSearch)
-        return;
-    if (ApSearch(this, *FormAPList, AppDir, CurApVersion))
+    if (RunApSearch())
         StartProcedure();
+}
+
+bool TFormMain::RunApSearch()
+{
+    Q_ASSERT(FormAPList);
+    return FormAPList && tidewell::SearchAccessPoints(this, *FormAPList, AppDir, CurApVersion);
 }
 
 void TFormMain::StartProcedure()

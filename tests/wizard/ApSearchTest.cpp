@@ -1,4 +1,5 @@
 #include "ApSearch.h"
+#include "Application.h"
 #include "AplistTestSupport.h"
 #include "FakeServices.h"
 #include "MessageBox.h"
@@ -232,7 +233,7 @@ TEST_F(ApSearchTest, MissingDiscoveryProgram)
     EXPECT_EQ(fake.started, std::vector<std::string>{app + "/Update/Beaconry"});
     ASSERT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(MessageBox::shown()[0].text, "Could not run search AP program");
-    EXPECT_EQ(MessageBox::shown()[0].caption, TFormAPList::ApplicationTitle());
+    EXPECT_EQ(MessageBox::shown()[0].caption, tidewell::ApplicationTitle());
     EXPECT_EQ(MessageBox::shown()[0].caption, "wizard_tests");
     EXPECT_EQ(MessageBox::shown()[0].icon, Icon::None);
     EXPECT_EQ(MessageBox::shown()[0].buttons, kavo::ui::Buttons::Ok);
