@@ -388,7 +388,7 @@ void TFormAPList::RadioButton1Click()
         if (QTreeWidgetItem* first = ListView1->topLevelItem(0))
             ListView1->setCurrentItem(first);
         bbtnOK->setEnabled(!ListView1->selectedItems().isEmpty());
-        ListView1->setFocus(Qt::OtherFocusReason);
+        // No focus step here: only the manual mode moves the focus.
     } else {
         ListView1->clearSelection();
         ListView1->setEnabled(false);
