@@ -37,7 +37,12 @@ bool isSep(char c) { return c == '/' || c == '\\'; }
 PathStatus normaliseName(const std::string& name, std::string& out)
 {
     if (name.empty())
-        return PathStatus::NoName;
+        return PathStatus::EmptyName;
+    // A NUL would end the name early for every reader after us ("..\0x"
+    // would pass the ".." test and name the folder's parent).
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return PathStatus::ControlCharacter;
     if (isSep(name[0]))
         return PathStatus::LeavesFolder;
     if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
@@ -145,18 +150,6 @@ std::int32_t statedValue(const std::string& line)
     if (value > INT32_MAX)
         return INT32_MAX;
     return static_cast<std::int32_t>(value);
-}
-
-const char* describe(PathStatus status)
-{
-    switch (status) {
-    case PathStatus::Ok: return "ok";
-    case PathStatus::NoMarker: return "the line has no \"$\"";
-    case PathStatus::NoName: return "the line names no file";
-    case PathStatus::LeavesFolder: return "the file name leaves the temporary folder";
-    case PathStatus::TooLong: return "the file's path is too long";
-    }
-    return "";
 }
 
 }  // namespace kavo::fwlist

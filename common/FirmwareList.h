@@ -26,7 +26,9 @@ enum class PathStatus {
     Ok,
     NoMarker,      // the line holds no "$" (wizard only)
     NoName,        // the line begins with "$": there is no name
+    EmptyName,     // a name of zero characters (one character before "$", as in "x$0")
     LeavesFolder,  // absolute, drive letter or ".." part
+    ControlCharacter,  // NUL or another control character in the name
     TooLong,       // folder and name do not fit the reader's buffer
 };
 
@@ -49,8 +51,5 @@ FirmwarePath uploaderFirmwarePath(const std::string& tempFolder, const std::stri
 // digits up to the first non-digit, clamped to the 32-bit range; no digits
 // (or no "$") give 0.
 std::int32_t statedValue(const std::string& line);
-
-// A readable text for a refused status, for error messages.
-const char* describe(PathStatus status);
 
 }  // namespace kavo::fwlist

@@ -183,12 +183,6 @@ void TFormMain::RestoreAndRaise()
 
 // ---- Hooks ----
 
-void TFormMain::InstallPackage(const std::string&)
-{
-    // Filled by the package installation: unpacking, Setup.exe, the list
-    // check and the hand-off to Flashpost.
-}
-
 void TFormMain::ConnectToUpdateServer()
 {
     // Filled by the update server transfer: connect, list, choose, download.
