@@ -595,7 +595,9 @@ void TNMFTP::checkTransferDone()
 {
     if (!m_finalOk || m_outcome != Outcome::Pending || m_aborted)
         return;
-    if (!m_dataSeen && m_listener && m_listener->hasPendingConnections())
+    // The server connected before its reply, but our side may not have
+    // taken the connection yet: take it now if it is waiting.
+    if (!m_dataSeen && m_listener && (m_listener->hasPendingConnections() || m_listener->waitForNewConnection(0)))
         onNewDataConnection();
     if (m_dataSeen && !m_dataDone)
         return;  // the rest of the data is still on its way
