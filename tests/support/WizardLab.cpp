@@ -76,6 +76,15 @@ bool flashpostStillWorking(const std::string& status)
            status == "Flash Programming in progress ...  ";
 }
 
+bool screenshot(const std::string& name)
+{
+    const char* dir = std::getenv("KAVO_SCREENSHOT_DIR");
+    const char* display = std::getenv("DISPLAY");
+    if (!dir || !*dir || !display || !*display)
+        return false;
+    return runProgram("import", {"-window", "root", std::string(dir) + "/" + name + ".png"}, 20000).exitCode == 0;
+}
+
 bool WizardLab::inPc()
 {
     const char* role = std::getenv(kRoleVariable);

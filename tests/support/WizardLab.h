@@ -76,6 +76,11 @@ private:
     int m_tftp = -1;
 };
 
+// A picture of the whole screen, KAVO_SCREENSHOT_DIR/<name>.png, when that
+// variable names a folder and DISPLAY a display (import from imagemagick);
+// whether one was taken.
+bool screenshot(const std::string& name);
+
 // The status texts Flashpost shows while an upload is still on its way;
 // any other status is its result.
 bool flashpostStillWorking(const std::string& status);
