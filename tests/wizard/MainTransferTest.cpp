@@ -9,6 +9,9 @@
 #include "NMFTP.h"
 #include "RemoteListing.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 using namespace ftptest;
@@ -589,6 +592,96 @@ TEST_F(TransferTest, AServerThatStopsAnsweringTimesOutAfterTwentySeconds)
     EXPECT_EQ(texts(), std::vector<QString>{"Timed out: the server sent nothing for 20000 ms."});
     EXPECT_EQ(f.imgErr->y(), 99);
     EXPECT_TRUE(f.installed.empty());
+}
+
+}  // namespace
+
+// ---- Pictures for a person to look at ----
+// Runs only when KAVO_SCREENSHOT_DIR names a folder, on a real display:
+//   QT_QPA_PLATFORM=xcb DISPLAY=:75 KAVO_SCREENSHOT_DIR=out bin/wizard_tests --gtest_filter='TransferScreens*'
+
+namespace {
+
+class TransferScreens : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        dir = qEnvironmentVariable("KAVO_SCREENSHOT_DIR");
+        if (dir.isEmpty() || QGuiApplication::platformName() != "xcb")
+            GTEST_SKIP() << "KAVO_SCREENSHOT_DIR is not set or there is no display";
+        TransferTest::SetUp();
+    }
+    void shoot(const QString& name)
+    {
+        QTest::qWait(300);
+        QPixmap pm = QGuiApplication::primaryScreen()->grabWindow(0);
+        EXPECT_TRUE(pm.save(dir + "/" + name + ".png")) << name.toStdString();
+    }
+    // The next modal dialog is really shown, pictured, then closed with
+    // `button` (a message box's button) or rejected.
+    void whenModal(const QString& name, QMessageBox::StandardButton button)
+    {
+        auto* poll = new QTimer(t.get());
+        QObject::connect(poll, &QTimer::timeout, [this, poll, name, button] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            shoot(name);
+            if (auto* box = qobject_cast<QMessageBox*>(modal); box && button != QMessageBox::NoButton)
+                box->button(button)->click();
+            else if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+        });
+        poll->start(100);
+    }
+    QString dir;
+};
+
+TEST_F(TransferScreens, DownloadStopQuestionAndSaveDialog)
+{
+    ScriptedFtpServer server;
+    server.listing = {"-rw-r--r-- 1 0 0 9 Jan 1 2002 a1400.zip"};
+    server.files["/pub/KAVO/Wireless/AP/a1400.zip"] = std::string(8 << 20, 'd');
+    server.paceBytes = 65536;
+    server.paceMs = 20;
+    MessageBox::setTestMode(false);
+
+    // Page 2 during the download, then after Stop (with its report).
+    TransferForm& f = make(server.port(), tw::MethodDownload);
+    auto original = f.NMFTP1->OnPacketRecvd;
+    f.NMFTP1->OnPacketRecvd = [&, original, n = 0](qint64 r, qint64 total) mutable {
+        original(r, total);
+        if (++n == 40)
+            QTimer::singleShot(0, &f, [&] {
+                shoot("transfer-downloading");
+                whenModal("transfer-stopped-report", QMessageBox::Ok);
+                QTest::mouseClick(f.bbtnStop, Qt::LeftButton);
+            });
+    };
+    next();
+    shoot("transfer-stopped");
+    delete FormAPList;
+    FormAPList = nullptr;
+    t.reset();
+
+    // The most-recent question.
+    server.paceBytes = 0;
+    server.files["/pub/KAVO/Wireless/AP/a1400.zip"] = "package";
+    make(server.port(), tw::MethodInternet, "1400");
+    whenModal("transfer-most-recent", QMessageBox::No);
+    next();
+    delete FormAPList;
+    FormAPList = nullptr;
+    t.reset();
+
+    // The save dialog, then (with a name given) the last question.
+    make(server.port(), tw::MethodDownload);
+    whenModal("transfer-save-dialog", QMessageBox::NoButton);
+    next();
+    shoot("transfer-save-cancelled");
+    MessageBox::setTestMode(true);
 }
 
 }  // namespace
