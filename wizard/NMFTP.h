@@ -134,6 +134,7 @@ private:
     void await();
     void finish();
     void fail(const std::string& message, ErrorKind kind = ErrorKind::Command);
+    std::string notConnectedText() const;
     void send(const std::string& command);
     void touch();
     void closeControl(bool graceful = false);
@@ -161,6 +162,7 @@ private:
     Outcome m_outcome = Outcome::Done;
     ErrorKind m_errorKind = ErrorKind::Command;
     std::string m_error;
+    std::string m_lostBecause;  // the last error, named when a later command finds no connection
     bool m_waiting = false;
     bool m_loggedIn = false;
     std::string m_loginUser;
