@@ -54,8 +54,10 @@ int main(int argc, char** argv)
         stop();
     };
     auto packet = form.NMFTP1->OnPacketRecvd;
+    int packets = 0;
     form.NMFTP1->OnPacketRecvd = [&, packet](qint64 r, qint64 t) {
         bytes = r;
+        ++packets;
         packet(r, t);
     };
     qint64 lastTick = -1, longestPause = 0;
@@ -78,8 +80,8 @@ int main(int argc, char** argv)
     app.exec();
 
     const bool ok = Downloaded && started >= 0 && stopped > started;
-    std::printf("ok=%d bytes=%lld transfer_ms=%.1f longest_pause_ms=%.1f\n", ok ? 1 : 0,
-                static_cast<long long>(bytes), (stopped - started) / 1e6, longestPause / 1e6);
+    std::printf("ok=%d bytes=%lld transfer_ms=%.1f longest_pause_ms=%.1f blocks=%d\n", ok ? 1 : 0,
+                static_cast<long long>(bytes), (stopped - started) / 1e6, longestPause / 1e6, packets);
     if (!ok)
         for (const auto& m : kavo::ui::MessageBox::shown())
             std::fprintf(stderr, "message: %s\n", m.text.toLocal8Bit().constData());
