@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -87,9 +88,18 @@ void TFormMain::WaitMs(int milliseconds)
 {
     QElapsedTimer clock;
     clock.start();
+    // Events are handled as they come; a timer wakes the loop at the end
+    // instead of the loop spinning on the clock.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(milliseconds + 1);
     QEventLoop loop;
-    while (clock.elapsed() <= milliseconds)
-        loop.processEvents(QEventLoop::AllEvents, 10);
+    while (clock.elapsed() <= milliseconds) {
+        if (!wake.isActive())
+            wake.start(1);
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 // ---- Connection start ----

@@ -176,6 +176,18 @@ TEST(RemoteListing, TheChoice)
     }
 }
 
+TEST(WaitMs, HandlesEventsUntilMoreThanTheTimeHasPassed)
+{
+    bool fired = false;
+    QTimer::singleShot(50, [&] { fired = true; });
+    QElapsedTimer clock;
+    clock.start();
+    TFormMain::WaitMs(200);
+    EXPECT_GT(clock.elapsed(), 200);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(fired) << "events are handled while waiting";
+}
+
 // ---- The two methods to their end ----
 
 TEST_F(TransferTest, DownloadMethodSavesAnIdenticalCopyWithProgress)
