@@ -63,11 +63,6 @@ std::vector<long> childrenNamed(long parent, const std::string& name)
     return out;
 }
 
-bool waitForFile(const std::string& file, const std::string& text, int ms)
-{
-    return waitForText(file, text, ms);
-}
-
 }  // namespace
 
 bool flashpostStillWorking(const std::string& status)
@@ -110,10 +105,22 @@ void WizardLab::startAp(const std::string& description, const std::vector<std::s
     std::vector<std::string> tftp = {binDir() + "/ap-sim", "tftp", "--out", m_image};
     tftp.insert(tftp.end(), tftpOptions.begin(), tftpOptions.end());
     m_tftp = m_net.spawn("ap", tftp);
-    if (!waitForFile(m_net.logPath(snmp) + ".out", "READY", 10000))
+    if (!waitForText(m_net.logPath(snmp) + ".out", "READY", 10000))
         throw std::runtime_error("ap-sim snmp did not start: " + readFile(m_net.logPath(snmp) + ".err"));
-    if (!waitForFile(m_net.logPath(m_tftp) + ".out", "{\"listening\":69}", 10000))
+    if (!waitForText(m_net.logPath(m_tftp) + ".out", "{\"listening\":69}", 10000))
         throw std::runtime_error("ap-sim tftp did not start: " + readFile(m_net.logPath(m_tftp) + ".err"));
+    // Beaconry asks once: the path from the PC must carry traffic before it runs.
+    const std::string state = (fs::temp_directory_path() / (m_net.prefix() + "-snmp")).string();
+    fs::create_directories(state);
+    bool answers = false;
+    for (int i = 0; i < 50 && !answers; ++i)
+        answers = m_net.run("pc", {"env", "SNMP_PERSISTENT_DIR=" + state, "MIBS=", "snmpget", "-v1", "-c", "public", "-r",
+                                   "0", "-t", "0.2", kApAddress, "1.3.6.1.2.1.1.1.0"})
+                      .exitCode == 0;
+    std::error_code ec;
+    fs::remove_all(state, ec);
+    if (!answers)
+        throw std::runtime_error("ap-sim does not answer the PC");
 }
 
 std::string WizardLab::apReport() const
@@ -147,8 +154,7 @@ WizardLab::PcRun WizardLab::runInPc(int timeoutMs, const std::vector<std::string
             if (!flashpostStillWorking(statuses[statusesRead]))
                 pendingResults.push_back(statuses[statusesRead]);
         for (long fp : childrenNamed(pid, "Flashpost")) {
-            auto [it, fresh] = firstSeen.emplace(fp, Clock::now());
-            (void)fresh;
+            auto it = firstSeen.emplace(fp, Clock::now()).first;
             const bool overdue = Clock::now() - it->second > std::chrono::milliseconds(flashpostLimitMs);
             if (resultsSeen < pendingResults.size() || overdue) {
                 std::string result = resultsSeen < pendingResults.size() ? pendingResults[resultsSeen++]
