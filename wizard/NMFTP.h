@@ -149,6 +149,7 @@ private:
     void onControlError();
     void onNewDataConnection();
     void onDataReadyRead();
+    void readDownloadBlock();
     void onDataClosed();
     void onTimeOut();
 
@@ -180,6 +181,9 @@ private:
     qint64 m_received = 0;
     int m_lines = 0;
     ftp::LineSplitter m_splitter;
+    static constexpr qint64 kBufferBytes = 1 << 20;
+    static constexpr int kReceiveBufferBytes = 4 << 20;
+    QByteArray m_buffer;
 };
 
 namespace ftp {
