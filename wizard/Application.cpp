@@ -11,9 +11,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        tidewell::ShowException(error);
+        if (!tidewell::Leaving())
+            tidewell::ShowException(error);
     } catch (...) {
-        tidewell::ShowUnknownException();
+        if (!tidewell::Leaving())
+            tidewell::ShowUnknownException();
     }
     return false;
 }
@@ -22,7 +24,11 @@ namespace tidewell {
 
 namespace {
 constexpr const char* kUnknownError = "An unknown error occurred";
-}
+bool g_leaving = false;
+}  // namespace
+
+void SetLeaving(bool leaving) { g_leaving = leaving; }
+bool Leaving() { return g_leaving; }
 
 QString ApplicationTitle()
 {
