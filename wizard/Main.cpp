@@ -199,17 +199,6 @@ void TFormMain::DisconnectFromServer()
     // Filled by the update server transfer: disconnects when connected.
 }
 
-void TFormMain::SelectLanguage()
-{
-    // Filled by the localisation: chooses and applies a language file.
-}
-
-void TFormMain::btnProxyClick()
-{
-    // Filled by the proxy dialog: creates TFormProxy, shows it modally and
-    // frees it. The button is kept hidden.
-}
-
 void TFormMain::btnDownloadClick()
 {
     // Filled by the update server transfer: the listing, choice and download
