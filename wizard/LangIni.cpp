@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 
 #include <algorithm>
 #include <array>
@@ -43,7 +44,7 @@ void fitLabel(QLabel* label)
     QWidget* parent = label->parentWidget();
     if (!label->wordWrap()) {
         const QSize hint = label->sizeHint();
-        const int room = parent ? parent->width() - label->x() - 4 : hint.width();
+        const int room = parent ? parent->width() - label->x() - 8 : hint.width();
         if (hint.width() <= room || room <= 0) {
             label->resize(std::max(label->width(), hint.width()), std::max(label->height(), hint.height()));
             return;
@@ -55,6 +56,24 @@ void fitLabel(QLabel* label)
     const int needed = label->heightForWidth(label->width());
     if (needed > label->height())
         label->resize(label->width(), needed);
+}
+
+// A push button whose caption does not fit grows to the right, up to the
+// next control beside it or its parent's edge.
+void fitButton(QPushButton* button)
+{
+    const int needed = button->sizeHint().width();
+    QWidget* parent = button->parentWidget();
+    if (needed <= button->width() || !parent)
+        return;
+    const QRect g = button->geometry();
+    int limit = parent->width() - 4;
+    for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect s = sibling->geometry();
+        if (sibling != button && s.left() >= g.right() && s.top() <= g.bottom() && s.bottom() >= g.top())
+            limit = std::min(limit, s.left() - 4);
+    }
+    button->resize(std::max(g.width(), std::min(needed, limit - g.left())), g.height());
 }
 
 // The form a control lies on: the window of its nearest widget.
@@ -93,6 +112,8 @@ bool SetCaption(QObject* control, const QString& caption)
         return false;
     if (auto* b = qobject_cast<QAbstractButton*>(control)) {
         b->setText(caption);
+        if (auto* push = qobject_cast<QPushButton*>(b))
+            fitButton(push);
     } else if (auto* l = qobject_cast<QLabel*>(control)) {
         l->setText(caption);
         fitLabel(l);
