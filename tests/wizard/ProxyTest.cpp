@@ -1,6 +1,7 @@
 // The proxy settings dialog: what it shows from the shared key, what OK
 // stores and hands to the FTP client, and its keys.
 #include "MainFixture.h"
+#include "NMFTP.h"
 #include "Proxy.h"
 
 #include <QCheckBox>
@@ -248,6 +249,43 @@ TEST_F(Proxy, TheDialogAsTheMainWindowOpensIt)
     EXPECT_EQ(tabs, QStringList({"CheckBox1", "edtAddr", "edtPort", "BitBtn1", "BitBtn2"}));
     EXPECT_EQ(stored()["ProxyAddr"], "other.lan");
     EXPECT_TRUE(f.findChildren<TFormProxy*>().isEmpty());  // destroyed when closed
+}
+
+}  // namespace
+
+namespace {
+
+// A port that is no TCP port (0 in a fresh program with the port left
+// empty, or 99999 as typed) fails the connection with the connect message;
+// it is never cut to 16 bits into another port.
+TEST_F(Proxy, APortThatIsNoTcpPortFailsTheConnection)
+{
+    struct Case {
+        const char* port;
+        int given;
+    } cases[] = {{"", 0}, {"99999", 99999}, {"65536", 65536}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        TestFormMain& f = create();
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<TFormProxy*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(d);
+            d->CheckBox1->setChecked(true);
+            d->edtAddr->setText("127.0.0.1");
+            d->edtPort->setText(c.port);
+            d->BitBtn1->click();
+        });
+        f.btnProxyClick();
+        ASSERT_EQ(f.NMFTP1->ProxyPort, c.given);
+        ui::MessageBox::clearShown();
+        f.TFormMain::ConnectToUpdateServer();
+        ASSERT_EQ(shown().size(), 1u);
+        EXPECT_EQ(shown()[0].text, QString("Error: Invalid port %1 for 127.0.0.1").arg(c.given) +
+                                       tidewell::kConnectFailedText);
+        EXPECT_EQ(shown()[0].icon, ui::Icon::Error);
+        EXPECT_FALSE(f.NMFTP1->Connected());
+        TearDown();
+    }
 }
 
 }  // namespace
