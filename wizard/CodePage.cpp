@@ -1,5 +1,50 @@
 #include "CodePage.h"
 
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace tidewell {
+
+namespace {
+
+// "CP932" -> 932.
+UINT codePageNumber(const char* codePage)
+{
+    return static_cast<UINT>(std::strtoul(codePage + 2, nullptr, 10));
+}
+
+}  // namespace
+
+QString DecodeCodePage(const std::string& bytes, const char* codePage)
+{
+    const UINT cp = codePageNumber(codePage);
+    const int n = MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0)
+        return QString();
+    std::wstring text(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return QString::fromStdWString(text);
+}
+
+std::string EncodeCodePage(const QString& text, const char* codePage)
+{
+    const UINT cp = codePageNumber(codePage);
+    const std::wstring wide = text.toStdWString();
+    const int n = WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, "?", nullptr);
+    if (n <= 0)
+        return std::string();
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(cp, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), n, "?", nullptr);
+    return bytes;
+}
+
+}  // namespace tidewell
+
+#else
+
 #include <iconv.h>
 
 #include <cerrno>
@@ -90,3 +135,5 @@ std::string EncodeCodePage(const QString& text, const char* codePage)
 }
 
 }  // namespace tidewell
+
+#endif

@@ -1,5 +1,5 @@
 // Texts in a Windows code page (the language files' encodings), converted
-// with the C library's iconv.
+// with the C library's iconv (on Windows with the system's own conversion).
 #pragma once
 
 #include <QString>

@@ -180,6 +180,18 @@ TEST_F(Language, AppPathIsRunTogetherWithTheFileName)
     TearDown();
     write(installDir + "Tidewell.deu", "[FormMain]\r\nLabel1=run together\r\n");
     EXPECT_EQ(select().Label1->text(), "run together");
+    TearDown();
+
+    // The value's type is not looked at; its text ends at the first zero byte.
+    auto k = kavo::RegistryKey::openStore(env.machineStore(), kavo::settings::kKestrelKeyPath, kavo::Access::All,
+                                          true, false);
+    const std::string path = installDir + "/";
+    kavo::RawValue raw{kavo::RegExpandSz, std::vector<std::uint8_t>(path.begin(), path.end())};
+    raw.data.insert(raw.data.end(), {0, 'x', 0});
+    ASSERT_TRUE(k->writeRaw(kavo::settings::kAppPath, raw));
+    k.reset();
+    EXPECT_EQ(tw::ReadAppPath(), path);
+    EXPECT_EQ(select().Label1->text(), "inside");
 }
 
 TEST_F(Language, EmptyAppPathFindsTheBareNameInTheCurrentFolder)

@@ -228,6 +228,7 @@ TEST_F(Proxy, TheDialogAsTheMainWindowOpensIt)
     store({{"ProxyEnable", "1"}, {"ProxyAddr", "proxy.lan"}, {"ProxyPort", "2121"}});
     QString title, className;
     QSize size;
+    QPoint centre;
     QStringList tabs;
     QTimer::singleShot(0, [&] {
         auto* d = qobject_cast<TFormProxy*>(QApplication::activeModalWidget());
@@ -235,6 +236,7 @@ TEST_F(Proxy, TheDialogAsTheMainWindowOpensIt)
         title = d->windowTitle();
         className = d->metaObject()->className();
         size = d->size();
+        centre = d->frameGeometry().center();
         for (QWidget* w = d->CheckBox1; tabs.size() < 5; w = w->nextInFocusChain())
             if (w->focusPolicy() & Qt::TabFocus)
                 tabs << w->objectName();
@@ -246,6 +248,7 @@ TEST_F(Proxy, TheDialogAsTheMainWindowOpensIt)
     EXPECT_EQ(title, "Proxy Server");
     EXPECT_EQ(className, "TFormProxy");
     EXPECT_EQ(size, QSize(343, 218));
+    EXPECT_LE((centre - f.frameGeometry().center()).manhattanLength(), 2);  // centred on the main window
     EXPECT_EQ(tabs, QStringList({"CheckBox1", "edtAddr", "edtPort", "BitBtn1", "BitBtn2"}));
     EXPECT_EQ(stored()["ProxyAddr"], "other.lan");
     EXPECT_TRUE(f.findChildren<TFormProxy*>().isEmpty());  // destroyed when closed
