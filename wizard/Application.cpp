@@ -11,9 +11,11 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        tidewell::ShowException(error);
+        if (!tidewell::Leaving())
+            tidewell::ShowException(error);
     } catch (...) {
-        tidewell::ShowUnknownException();
+        if (!tidewell::Leaving())
+            tidewell::ShowUnknownException();
     }
     return false;
 }

@@ -206,12 +206,3 @@ void TFormMain::RestoreAndRaise()
         }
     }
 }
-
-// ---- Hooks ----
-
-void TFormMain::InstallPackage(const std::string&)
-{
-    // Filled by the package installation: unpacking, Setup.exe, the list
-    // check and the hand-off to Flashpost.
-}
-

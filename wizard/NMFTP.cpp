@@ -94,6 +94,14 @@ void TNMFTP::finish()
         m_outcome = Outcome::Done;
 }
 
+// Why a command cannot go out: the connection is closed, and why it closed
+// when an error closed it.
+std::string TNMFTP::notConnectedText() const
+{
+    return m_lostBecause.empty() ? std::string("Not connected to the server")
+                                 : "Not connected to the server (" + m_lostBecause + ")";
+}
+
 void TNMFTP::fail(const std::string& message, ErrorKind kind)
 {
     if (m_outcome != Outcome::Pending)
@@ -108,8 +116,8 @@ void TNMFTP::onTimeOut()
 {
     bool connecting = m_state == State::Resolving || m_state == State::Connecting || m_state == State::Greeting ||
                       m_state == State::User || m_state == State::Pass;
-    fail("Timed out: the server sent nothing for " + std::to_string(TimeOut) + " ms",
-         connecting ? ErrorKind::Socket : ErrorKind::Command);
+    m_lostBecause = "Timed out: the server sent nothing for " + std::to_string(TimeOut) + " ms";
+    fail(m_lostBecause, connecting ? ErrorKind::Socket : ErrorKind::Command);
     // What the server may still send belongs to no command: start afresh.
     closeControl();
 }
@@ -117,7 +125,7 @@ void TNMFTP::onTimeOut()
 void TNMFTP::send(const std::string& command)
 {
     if (!m_control || m_control->state() != QAbstractSocket::ConnectedState) {
-        fail("Not connected to the server", ErrorKind::Socket);
+        fail(notConnectedText(), ErrorKind::Socket);
         return;
     }
     m_control->write(command.data(), static_cast<qint64>(command.size()));
@@ -126,12 +134,23 @@ void TNMFTP::send(const std::string& command)
 
 // ---- Control connection ----
 
-void TNMFTP::closeControl()
+void TNMFTP::closeControl(bool graceful)
 {
     m_loggedIn = false;
     m_state = State::Disconnected;
     if (m_control) {
         m_control->disconnect(this);
+        // Gracefully: what was written still goes out before the close,
+        // and the socket goes once it is closed.
+        if (graceful && m_control->state() == QAbstractSocket::ConnectedState) {
+            QTcpSocket* socket = m_control.release();
+            socket->flush();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+            return;
+        }
         m_control->abort();
         m_control.release()->deleteLater();
     }
@@ -144,6 +163,7 @@ void TNMFTP::Connect()
     closeData();
     closeControl();
     m_parser = ftp::ReplyParser();
+    m_lostBecause.clear();
     m_control = std::make_unique<QTcpSocket>();
     connect(m_control.get(), &QTcpSocket::hostFound, this, [this] {
         if (m_state != State::Resolving)
@@ -212,6 +232,8 @@ void TNMFTP::onControlError()
         fail(socketMessage(*m_control, host, port), connecting ? ErrorKind::Socket : ErrorKind::Command);
     }
     // The connection is gone: nothing more is sent or read on it.
+    if (m_control->state() != QAbstractSocket::ConnectedState)
+        m_lostBecause = socketMessage(*m_control, Proxy.empty() ? Host : Proxy, Proxy.empty() ? Port : ProxyPort);
     m_loggedIn = false;
     if (m_control->state() != QAbstractSocket::ConnectedState)
         m_state = State::Disconnected;
@@ -229,7 +251,8 @@ void TNMFTP::onControlReadyRead()
     }
     if (status != ftp::ReplyParser::Status::Ok) {
         const bool connecting = m_state == State::Greeting || m_state == State::User || m_state == State::Pass;
-        fail(ftp::describe(status), connecting ? ErrorKind::Refused : ErrorKind::Command);
+        m_lostBecause = ftp::describe(status);
+        fail(m_lostBecause, connecting ? ErrorKind::Refused : ErrorKind::Command);
         // A stream we cannot read any further is closed.
         closeControl();
     }
@@ -397,7 +420,7 @@ void TNMFTP::runTransfer(TCmdType kind)
 void TNMFTP::startTransfer(TCmdType kind)
 {
     if (!Connected()) {
-        fail("Not connected to the server", ErrorKind::Socket);
+        fail(notConnectedText(), ErrorKind::Socket);
         return;
     }
     if (kind == cmdDownload && !m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -467,10 +490,9 @@ void TNMFTP::Disconnect()
         fail("Disconnected", ErrorKind::Command);
         if (m_control->state() == QAbstractSocket::ConnectedState) {
             send("QUIT");
-            m_control->flush();
         }
         closeData();
-        closeControl();
+        closeControl(true);
     } else {
         m_outcome = Outcome::Pending;
         m_state = State::Quitting;
@@ -478,7 +500,7 @@ void TNMFTP::Disconnect()
         if (m_outcome == Outcome::Pending)
             await();
         closeData();
-        closeControl();
+        closeControl(true);
     }
     m_outcome = Outcome::Done;
     if (OnDisconnect)

@@ -103,6 +103,8 @@ public:
     // with kAbortedText.
     void Abort();
     bool Connected() const;
+    // Whether a call is waiting for the server.
+    bool Waiting() const { return m_waiting; }
     // Sends QUIT and closes. A call that is still waiting ends at once as a
     // failure; then nothing is waited for.
     void Disconnect();
@@ -132,9 +134,10 @@ private:
     void await();
     void finish();
     void fail(const std::string& message, ErrorKind kind = ErrorKind::Command);
+    std::string notConnectedText() const;
     void send(const std::string& command);
     void touch();
-    void closeControl();
+    void closeControl(bool graceful = false);
     void closeData();
     void startTransfer(TCmdType kind);
     void sendPort();
@@ -159,6 +162,7 @@ private:
     Outcome m_outcome = Outcome::Done;
     ErrorKind m_errorKind = ErrorKind::Command;
     std::string m_error;
+    std::string m_lostBecause;  // the last error, named when a later command finds no connection
     bool m_waiting = false;
     bool m_loggedIn = false;
     std::string m_loginUser;

@@ -390,3 +390,20 @@ TEST(FtpReplyParser, SplitsRepliesAcrossReads)
 }
 
 }  // namespace
+
+namespace {
+
+// After the connection went, a command says why it cannot be sent.
+TEST(NMFTP, ACommandAfterALostConnectionNamesTheCause)
+{
+    ScriptedFtpServer silent;
+    silent.replies["CWD"] = "";
+    Recorder r(silent.port(), 200);
+    r.ftp.Connect();
+    EXPECT_EQ(r.errorOf([&] { r.ftp.ChangeDir("/a/"); }), "Timed out: the server sent nothing for 200 ms");
+    EXPECT_FALSE(r.ftp.Connected());
+    EXPECT_EQ(r.errorOf([&] { r.ftp.ChangeDir("/b/"); }),
+              "Not connected to the server (Timed out: the server sent nothing for 200 ms)");
+}
+
+}  // namespace
