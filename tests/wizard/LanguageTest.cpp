@@ -3,17 +3,23 @@
 #include "CodePage.h"
 #include "Controls.h"
 #include "IniFile.h"
+#include "LangIni.h"
 #include "Language.h"
 #include "MainFixture.h"
 #include "Proxy.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <set>
 #include <fstream>
 
 namespace {
@@ -355,8 +361,34 @@ TEST_F(Language, ShippedFilesAreCompleteTranslatedAndInTheirScript)
     }
 }
 
+// What of the two forms' captions is cut or runs into another control.
+std::set<std::string> layoutFaults()
+{
+    std::set<std::string> faults;
+    for (QWidget* form : std::initializer_list<QWidget*>{FormMain, FormAPList}) {
+        for (QWidget* w : form->findChildren<QWidget*>()) {
+            if (w->objectName().isEmpty() || w->window() != form || !tw::CaptionOf(w))
+                continue;
+            const std::string name = w->objectName().toStdString();
+            if (auto* l = qobject_cast<QLabel*>(w)) {
+                if (l->wordWrap() ? l->heightForWidth(l->width()) > l->height() : l->sizeHint().width() > l->width())
+                    faults.insert(name + " cut");
+            } else if (auto* b = qobject_cast<QPushButton*>(w); b && b->sizeHint().width() > b->width()) {
+                faults.insert(name + " cut");
+            }
+            for (QWidget* other : w->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (other != w && w->geometry().intersects(other->geometry()))
+                    faults.insert(name + " overlaps " + other->objectName().toStdString());
+        }
+    }
+    return faults;
+}
+
 TEST_F(Language, EachShippedFileTranslatesTheForms)
 {
+    create();
+    const std::set<std::string> english = layoutFaults();
+    TearDown();
     for (const tw::LanguageFile& language : tw::kLanguageFiles) {
         SCOPED_TRACE(language.fileName);
         const std::string bytes = readFile(kavo::test::binDir() + "/" + language.fileName);
@@ -368,6 +400,14 @@ TEST_F(Language, EachShippedFileTranslatesTheForms)
         EXPECT_EQ(FormAPList->RadioButton1->text(),
                   tw::DecodeCodePage(*ini.ReadString("FormAPList", "RadioButton1"), language.codePage));
         EXPECT_EQ(readFile(programDir + "/" + language.fileName), bytes);  // complete: not written
+
+        // Every caption shows whole and runs into no other control, as far
+        // as the English texts do.
+        const std::set<std::string> faults = layoutFaults();
+        std::set<std::string> added;
+        std::set_difference(faults.begin(), faults.end(), english.begin(), english.end(),
+                            std::inserter(added, added.end()));
+        EXPECT_TRUE(added.empty()) << ::testing::PrintToString(added);
         TearDown();
     }
 }
