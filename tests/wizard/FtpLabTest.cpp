@@ -104,6 +104,12 @@ protected:
     // own configuration file and ended by their process ids.
     void TearDown() override
     {
+        endSessions();
+        lab.reset();
+        endSessions();  // and what the lab's end left over
+    }
+    void endSessions()
+    {
         if (!isolated)
             return;
         const std::string conf = isolated->root() + "/vsftpd/vsftpd.conf";
