@@ -20,10 +20,13 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+
+#include <signal.h>
 
 using namespace kavo::test;
 namespace fs = std::filesystem;
@@ -82,7 +85,8 @@ protected:
             << "listen=YES\nbackground=NO\nanonymous_enable=YES\nlocal_enable=NO\nanon_root=" << ftpRoot
             << "\nno_anon_password=YES\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=NO\nsecure_chroot_dir="
             << dir << "/empty\nseccomp_sandbox=NO\nxferlog_enable=NO\nwrite_enable=NO\nanon_max_rate=" << rate
-            << "\n";
+            // A session whose client vanished with the lab's network ends soon.
+            << "\nidle_session_timeout=15\ndata_connection_timeout=15\n";
         fs::permissions(ftpRoot, fs::perms(0755));
         lab->net().spawn("srv", {"vsftpd", dir + "/vsftpd.conf"});
         lab->net().writeHosts("pc", std::string("127.0.0.1 localhost\n") + kServer + " " + tidewell::kUpdateHost + "\n");
@@ -93,6 +97,32 @@ protected:
                                                    "/21 && head -c 3 <&3 | grep -q 220"})
                      .exitCode == 0;
         ASSERT_TRUE(up) << "vsftpd does not answer on the update server's name";
+    }
+
+    // vsftpd leaves a session process per connection that outlives the
+    // listener the lab ends; those of this test's server are found by its
+    // own configuration file and ended by their process ids.
+    void TearDown() override
+    {
+        endSessions();
+        lab.reset();
+        endSessions();  // and what the lab's end left over
+    }
+    void endSessions()
+    {
+        if (!isolated)
+            return;
+        const std::string conf = isolated->root() + "/vsftpd/vsftpd.conf";
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            const std::string pid = entry.path().filename().string();
+            if (pid.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            std::ifstream in(entry.path() / "cmdline", std::ios::binary);  // proc files have no size
+            std::string cmdline((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
+            if (cmdline.rfind("vsftpd ", 0) == 0 && cmdline.find(conf) != std::string::npos)
+                ::kill(std::stoi(pid), SIGKILL);
+        }
     }
 
     std::optional<std::string> value(const char* name)
