@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# scripts/demo from end to end, without a display: it walks through "Update
+# Firmware from the Internet" on a private X server by itself (Next, OK, Yes,
+# Flashpost closed with Esc, Finish). Then: the AP chosen (the first one
+# listed) received the new firmware byte for byte and the other nothing, the
+# store holds the package's version as LastUpdateVersion, the demo exited 0
+# and left no namespace, process or file behind. A second run is interrupted
+# (as Ctrl-C does) and must clean up and exit 0 just the same.
+# Usage: demo-test.sh SOURCE_DIR BIN_DIR
+set -uo pipefail
+
+src=$(cd "$1" && pwd)
+bin=$(cd "$2" && pwd)
+if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1; then
+  echo "the demo needs root (network namespaces); skipped"
+  exit 77
+fi
+work=$(mktemp -d /tmp/kavo-demo-test.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# Whatever the run named as its own (namespaces, hosts file, folder) is gone,
+# and no process of it runs.
+check_nothing_left() {  # log
+  local tag folder p
+  tag=$(sed -n 's/.*simulated network (\(kvd[0-9]*\)-\*).*/\1/p' "$1" | head -n1)
+  folder=$(sed -n 's/.*files in \(\/tmp\/kavo-demo\.[A-Za-z0-9]*\).*/\1/p' "$1" | head -n1)
+  [ -n "$tag" ] && [ -n "$folder" ] || { fail "the demo did not name its network and folder"; return; }
+  ip netns list | grep -q "^$tag-" && fail "namespaces left: $(ip netns list | grep "^$tag-" | tr '\n' ' ')"
+  ls -d /etc/netns/"$tag"-* >/dev/null 2>&1 && fail "/etc/netns/$tag-* left"
+  [ -e "$folder" ] && fail "$folder left"
+  for p in /proc/[0-9]*; do
+    if tr "\0" "\n" 2>/dev/null <"$p/cmdline" | grep -q "$folder" ||
+       tr "\0" "\n" 2>/dev/null <"$p/environ" | grep -qx "TMPDIR=$folder/tmp"; then
+      fail "process left: $(tr '\0' ' ' <"$p/cmdline")"
+    fi
+  done
+}
+
+run_demo() {  # log, extra env...
+  local log=$1; shift
+  setsid env -u DISPLAY -u XAUTHORITY -u SUDO_UID -u SUDO_GID -u SUDO_USER KAVO_BIN_DIR="$bin" \
+    XDG_CONFIG_HOME="$work/config" "$@" "$src/scripts/demo" >"$log" 2>&1 &
+  demo=$!
+}
+
+# --- the walk-through ------------------------------------------------------
+run_demo "$work/walk.log" KAVO_DEMO_SHOTS="$work/shots"
+for _ in $(seq 3000); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$demo" 2>/dev/null; then
+  fail "the demo did not end within 300 s"; kill -INT -- "-$demo"; sleep 10
+fi
+wait "$demo"; rc=$?
+cat "$work/walk.log"
+[ $rc -eq 0 ] || fail "the demo exited with $rc"
+
+new=$(sed -n 's/^The new firmware (a1400.zip): \([0-9]*\) bytes, sha256 \([0-9a-f]*\)$/\1 \2/p' "$work/walk.log")
+read -r new_length new_sha <<<"$new"
+[ -n "${new_sha:-}" ] || fail "the demo did not state the new firmware"
+report() { grep "^AP $1 " "$work/walk.log" | sed 's/^[^{]*//'; }
+ap1=$(report 1) ap2=$(report 2)
+for field in '"valid":true' '"request_ok":true' '"length_match":true' '"checksum_match":true' \
+             "\"length\":${new_length:-x}," "\"sha256\":\"${new_sha:-x}\""; do
+  grep -qF "$field" <<<"$ap1" || fail "AP 1 (the first listed, chosen) lacks $field: $ap1"
+done
+grep -qF '"requests":0' <<<"$ap2" || fail "AP 2, not chosen, was written to: $ap2"
+version=$(XDG_CONFIG_HOME="$work/config" "$bin/kavo-reg" query 'HKCU\Software\KAVO\Tidewell' \
+  /v LastUpdateVersion | awk '$1 == "LastUpdateVersion" {print $3}')
+[ "$version" = 1400 ] || fail "LastUpdateVersion is '$version', not 1400"
+grep -q "^LastUpdateVersion in .*: 1400$" "$work/walk.log" || fail "the demo did not print LastUpdateVersion 1400"
+for step in first-page ap-list procedure question flashpost-transfer flashpost-finished finished; do
+  ls "$work/shots/"*"-$step.png" >/dev/null 2>&1 || fail "no screenshot of the step $step"
+done
+check_nothing_left "$work/walk.log"
+
+# --- interrupted while the AP list is open ------------------------------------
+run_demo "$work/interrupted.log" KAVO_DEMO_SHOTS="$work/shots2"
+for _ in $(seq 600); do ls "$work/shots2/"*-ap-list.png >/dev/null 2>&1 && break; sleep 0.1; done
+kill -INT -- "-$demo" 2>/dev/null    # what Ctrl-C sends to the terminal's foreground group
+for _ in $(seq 300); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$demo" 2>/dev/null && { fail "the demo did not end after Ctrl-C"; kill -KILL -- "-$demo"; }
+wait "$demo"; rc=$?
+[ $rc -eq 0 ] || { cat "$work/interrupted.log"; fail "after Ctrl-C the demo exited with $rc"; }
+grep -q "interrupted" "$work/interrupted.log" || fail "the demo did not say it was interrupted"
+check_nothing_left "$work/interrupted.log"
+
+[ $failures -eq 0 ] && echo "demo test passed"
+[ $failures -eq 0 ]
