@@ -22,7 +22,11 @@ namespace tidewell {
 
 namespace {
 constexpr const char* kUnknownError = "An unknown error occurred";
-}
+bool g_leaving = false;
+}  // namespace
+
+void SetLeaving(bool leaving) { g_leaving = leaving; }
+bool Leaving() { return g_leaving; }
 
 QString ApplicationTitle()
 {

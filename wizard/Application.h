@@ -31,4 +31,26 @@ QString ExceptionReportText(const QString& message);
 void ShowException(const std::exception& error);
 void ShowUnknownException();
 
+// Once the user has asked to leave, errors of calls that the leaving cut
+// short are not reported any more.
+void SetLeaving(bool leaving);
+bool Leaving();
+
+// Runs one handler that a signal, an event or the FTP client calls: an
+// error escaping it is shown with the standard exception report and goes
+// no further (never through Qt's own event code).
+template <typename Handler>
+void Guarded(Handler&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        if (!Leaving())
+            ShowException(error);
+    } catch (...) {
+        if (!Leaving())
+            ShowUnknownException();
+    }
+}
+
 }  // namespace tidewell

@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "Aplist.h"
+#include "Application.h"
 #include "MainPictures.h"
 #include "MessageBox.h"
 #include "SettingsKey.h"
@@ -110,15 +111,20 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent)
     AppDir.clear();
     LocalFile.clear();
     NewVersion.clear();
+    tidewell::SetLeaving(false);
     BuildForm();
+    BuildFtpClient();
     FormCreate();
 }
 
 TFormMain::~TFormMain()
 {
-    // A refused start ends at once: nothing of the run is undone.
-    if (m_created)
+    // A refused start ends at once: nothing of the run is undone. A window
+    // that was closed has run its destruction steps already.
+    if (m_created && !m_destroyed) {
+        m_destroyed = true;
         FormDestroy();
+    }
 }
 
 void TFormMain::FormCreate()
@@ -157,6 +163,26 @@ void TFormMain::FormDestroy()
     kavo::settings::deleteRunValues();
 }
 
+// Closing the window ends the wizard: a running transfer is stopped first,
+// then the destruction steps run while the window is still whole.
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    if (bbtnStop->isEnabled())
+        bbtnStopClick();
+    EndRun();
+    QWidget::closeEvent(event);
+}
+
+void TFormMain::EndRun()
+{
+    m_ending = true;
+    tidewell::SetLeaving(true);
+    if (m_created && !m_destroyed) {
+        m_destroyed = true;
+        FormDestroy();
+    }
+}
+
 void TFormMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -189,16 +215,6 @@ void TFormMain::InstallPackage(const std::string&)
     // check and the hand-off to Flashpost.
 }
 
-void TFormMain::ConnectToUpdateServer()
-{
-    // Filled by the update server transfer: connect, list, choose, download.
-}
-
-void TFormMain::DisconnectFromServer()
-{
-    // Filled by the update server transfer: disconnects when connected.
-}
-
 void TFormMain::SelectLanguage()
 {
     // Filled by the localisation: chooses and applies a language file.
@@ -210,14 +226,3 @@ void TFormMain::btnProxyClick()
     // frees it. The button is kept hidden.
 }
 
-void TFormMain::btnDownloadClick()
-{
-    // Filled by the update server transfer: the listing, choice and download
-    // step, which the transfer calls directly. The button is kept hidden.
-}
-
-void TFormMain::bbtnStopClick()
-{
-    bbtnStop->setEnabled(false);
-    // The update server transfer adds: abort the running data transfer.
-}

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -21,6 +22,7 @@ class QStackedWidget;
 class TAnimatedImage;
 class TBitBtn;
 class TFormAPList;
+class TNMFTP;
 
 // ---------------------------------------------------------------------------
 // Wizard state (module-level, as the parts of the wizard share it).
@@ -56,6 +58,28 @@ inline constexpr const char* kContinueUpdateText =
     "You already have the most recent files.\n\nContinue update?";
 inline constexpr const char* kOpenDialogTitle = "Open Updating File";
 inline constexpr const char* kZipFilter = "ZIP Files (*.ZIP)|*.zip;";
+// The update server: its host name is a build setting, its port 21.
+#ifndef TIDEWELL_UPDATE_HOST
+#define TIDEWELL_UPDATE_HOST "ftp.kavo.example"
+#endif
+inline constexpr const char* kUpdateHost = TIDEWELL_UPDATE_HOST;
+inline constexpr int kUpdatePort = 21;
+inline constexpr const char* kUpdateUser = "anonymous";
+// The update directory, and the one used when the server refuses it.
+inline constexpr const char* kRemoteDir = "/pub/KAVO/Wireless/AP/";
+inline constexpr const char* kRemoteDirFallback = "/Wireless/AP/";
+
+inline constexpr const char* kConnectFailedText =
+    "\n\nAn error occurred while trying to connect to a Tidewell server. Please check your Internet connection.";
+inline constexpr const char* kListFailedText =
+    "An error occurred while trying to get a list of files and directories from the remote host.";
+inline constexpr const char* kMostRecentText = "You already have the most recent files.\n\nExit Tidewell Program?";
+inline constexpr const char* kSaveDialogTitle = "Save Updating File";
+inline constexpr const char* kSaveFailedText = "Save File Failed!";
+inline constexpr const char* kDownloadedText = "Download Successfully!\n\nExit Tidewell Program?";
+inline constexpr const char* kBytesOfText = " bytes of ";
+inline constexpr const char* kReceivedText = " received";
+
 // The caption of an information message dialog.
 inline constexpr const char* kInformationCaption = "Information";
 
@@ -99,6 +123,13 @@ std::string VersionText(const std::string& fileName);
 // Compares version texts as text, case-insensitively, character by
 // character by code after upper-casing letters: <0, 0 or >0.
 int CompareVersionText(const std::string& a, const std::string& b);
+
+// The package to fetch from the names of a listing, in list order: the
+// entry whose version text is the greatest above both `curApVersion` and
+// "0" (the first of equal ones), among the plain file names holding an
+// "a". -1 when there is none; `newVersion` gets the chosen version text
+// ("0" without a choice).
+int ChoosePackage(const std::vector<std::string>& names, const std::string& curApVersion, std::string& newVersion);
 
 // The file name part of a path (after its last separator).
 std::string FileNamePart(const std::string& path);
@@ -184,6 +215,33 @@ public:
     void BitBtn3MouseMove();
     void TabSheet2MouseMove();
 
+    // The update server's FTP client and its events.
+    TNMFTP* NMFTP1 = nullptr;
+    void NMFTP1HostResolved();
+    void NMFTP1Connect();
+    void NMFTP1ConnectionFailed();
+    void NMFTP1Error(const std::string& message);
+    void NMFTP1ListItem(const std::string& line);
+    void NMFTP1TransactionStart();
+    void NMFTP1TransactionStop();
+    void NMFTP1PacketRecvd(qint64 received, qint64 total);
+    void NMFTP1Success(int kind);
+    void NMFTP1Failure(bool& handled, int kind);
+    void NMFTP1Disconnect();
+    // Processes events until more than `milliseconds` have passed.
+    static void WaitMs(int milliseconds);
+
+    // The update server; tests point it at a server of their own. The
+    // pause after logging in is the connect event's WaitMs.
+    std::string UpdateHost = tidewell::kUpdateHost;
+    int UpdatePort = tidewell::kUpdatePort;
+    int ConnectPauseMs = 1000;
+
+    // The user has asked to leave (Cancel, Finish, Esc, the close box, a Yes
+    // to leave): the window's destruction steps have run and a call still
+    // pending goes on into no further step, question or installation.
+    bool Ending() const { return m_ending; }
+
     // Operations.
     void ShowMethodPage();
     void StartProcedure();
@@ -224,6 +282,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -231,6 +290,10 @@ private:
     void BuildForm();
     void BuildPage1();
     void BuildPage2();
+    void BuildFtpClient();
+    void SaveDownloadedPackage();
+    // Runs FormDestroy once, while the window is still whole.
+    void EndRun();
     void ShowFinished();
     void KeepFocusOffChangingControls();
     int Method() const;
@@ -238,6 +301,8 @@ private:
     bool m_refused = false;
     bool m_created = false;
     bool m_shownOnce = false;
+    bool m_destroyed = false;
+    bool m_ending = false;
 };
 
 extern TFormMain* FormMain;

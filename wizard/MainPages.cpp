@@ -3,6 +3,7 @@
 #include "Main.h"
 
 #include "Aplist.h"
+#include "Application.h"
 #include "BitBtn.h"
 #include "FileDialog.h"
 #include "MainPictures.h"
@@ -145,10 +146,10 @@ void TFormMain::BuildForm()
     BitBtn3->setMouseTracking(true);
     BitBtn3->installEventFilter(this);
 
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
-    connect(BitBtn4, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn3Click(); }); });
+    connect(BitBtn4, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn3Click(); }); });
     setTabOrder(cbMethod, BitBtn1);
     setTabOrder(BitBtn1, BitBtn2);
     setTabOrder(BitBtn2, BitBtn4);
@@ -190,11 +191,11 @@ void TFormMain::BuildPage1()
     btnProxy = named(new QPushButton(QStringLiteral("&Proxy Setup"), page), "btnProxy");
     btnProxy->setGeometry(200, 236, 89, 25);
     btnProxy->hide();
-    connect(btnProxy, &QPushButton::clicked, this, [this] { btnProxyClick(); });
+    connect(btnProxy, &QPushButton::clicked, this, [this] { Guarded([this] { btnProxyClick(); }); });
     btnDownload = named(new QPushButton(QStringLiteral("btnDownload"), page), "btnDownload");
     btnDownload->setGeometry(300, 236, 89, 25);
     btnDownload->hide();
-    connect(btnDownload, &QPushButton::clicked, this, [this] { btnDownloadClick(); });
+    connect(btnDownload, &QPushButton::clicked, this, [this] { Guarded([this] { btnDownloadClick(); }); });
 }
 
 void TFormMain::BuildPage2()
@@ -252,7 +253,7 @@ void TFormMain::BuildPage2()
     bbtnStop = named(new QPushButton(QStringLiteral("&Stop"), GroupBox1), "bbtnStop");
     bbtnStop->setGeometry(206, 30, 68, 24);
     bbtnStop->setEnabled(false);
-    connect(bbtnStop, &QPushButton::clicked, this, [this] { bbtnStopClick(); });
+    connect(bbtnStop, &QPushButton::clicked, this, [this] { Guarded([this] { bbtnStopClick(); }); });
 
     ListViewRemote = named(new QListWidget(page), "ListViewRemote");
     ListViewRemote->setGeometry(200, 184, 100, 40);
@@ -403,7 +404,8 @@ void TFormMain::ShowFinished()
 void TFormMain::BitBtn3Click()
 {
     if (bbtnStop->isEnabled()) {
-        // A transfer is running: stop it, then close.
+        // A transfer is running: stop it, then close. The call that was
+        // transferring returns into an ended run and goes no further.
         bbtnStopClick();
         close();
         return;
