@@ -37,7 +37,12 @@ bool isSep(char c) { return c == '/' || c == '\\'; }
 PathStatus normaliseName(const std::string& name, std::string& out)
 {
     if (name.empty())
-        return PathStatus::NoName;
+        return PathStatus::EmptyName;
+    // A NUL would end the name early for every reader after us ("..\0x"
+    // would pass the ".." test and name the folder's parent).
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return PathStatus::ControlCharacter;
     if (isSep(name[0]))
         return PathStatus::LeavesFolder;
     if (name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':')
@@ -153,6 +158,8 @@ const char* describe(PathStatus status)
     case PathStatus::Ok: return "ok";
     case PathStatus::NoMarker: return "the line has no \"$\"";
     case PathStatus::NoName: return "the line names no file";
+    case PathStatus::EmptyName: return "the file name is empty";
+    case PathStatus::ControlCharacter: return "the file name holds a control character";
     case PathStatus::LeavesFolder: return "the file name leaves the temporary folder";
     case PathStatus::TooLong: return "the file's path is too long";
     }

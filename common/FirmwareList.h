@@ -26,7 +26,9 @@ enum class PathStatus {
     Ok,
     NoMarker,      // the line holds no "$" (wizard only)
     NoName,        // the line begins with "$": there is no name
+    EmptyName,     // a name of zero characters (one character before "$", as in "x$0")
     LeavesFolder,  // absolute, drive letter or ".." part
+    ControlCharacter,  // NUL or another control character in the name
     TooLong,       // folder and name do not fit the reader's buffer
 };
 

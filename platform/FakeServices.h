@@ -28,6 +28,8 @@ public:
     std::function<std::unique_ptr<ChildProcess>(const std::string&)> onStartProgram;
     std::function<bool(const std::string&)> onStartHidden;
     std::function<bool(const std::string&, const std::string&, bool)> onCopyFile;
+    // Called just before a wait for a program begins.
+    std::function<void(int timeoutMs)> beforeWait;
 
     Services& real = nativeServices();
 
@@ -47,6 +49,8 @@ public:
     }
     WaitResult waitForProgram(ChildProcess& child, int timeoutMs, int* exitCode) override
     {
+        if (beforeWait)
+            beforeWait(timeoutMs);
         return real.waitForProgram(child, timeoutMs, exitCode);
     }
     bool startHidden(const std::string& commandLine) override

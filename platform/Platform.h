@@ -26,7 +26,8 @@ struct OsVersion {
     int minor = 0;
 };
 
-enum class Beep { Default, Question, Warning, Error };
+// The system sounds of the message boxes' kinds.
+enum class Beep { Default, Question, Asterisk, Warning, Error };
 
 // A started program. Letting go of it never ends the program.
 class ChildProcess {
@@ -41,7 +42,10 @@ class Services {
 public:
     virtual ~Services() = default;
 
-    // Folders. tempFolder ends with a separator.
+    // Folders. tempFolder ends with a separator. On POSIX it is $TMPDIR,
+    // else /tmp; when that folder is writable by others, a folder of this
+    // user's own below it (see privateTempFolder). Empty when no safe
+    // temporary folder can be had.
     virtual std::string tempFolder() = 0;
     virtual std::string systemFolder() = 0;
     virtual std::string currentDirectory() = 0;
@@ -108,6 +112,15 @@ inline bool topLevelWindowExists(const std::string& title)
 inline OsVersion osVersion() { return services().osVersion(); }
 inline std::uint16_t systemDefaultLangId() { return services().systemDefaultLangId(); }
 inline void beep(Beep kind = Beep::Default) { services().beep(kind); }
+
+#ifndef _WIN32
+// The temporary folder for `base` (ending with '/'): `base` itself when no
+// one else may write to it; otherwise base + "kavo-<uid>/", made with mode
+// 0700 when missing, and refused (empty result) when it is a link, not a
+// folder, or owned by someone else. A folder of ours that others may enter
+// is made private again.
+std::string privateTempFolder(const std::string& base);
+#endif
 
 // Language identifier for a POSIX locale name such as "de_DE.UTF-8".
 std::uint16_t langIdFromLocale(const std::string& locale);

@@ -81,7 +81,7 @@ public:
         std::string dir = t && *t ? t : "/tmp";
         if (dir.back() != '/')
             dir.push_back('/');
-        return dir;
+        return privateTempFolder(dir);
     }
 
     std::string systemFolder() override { return "/usr/lib"; }
@@ -305,6 +305,28 @@ public:
 };
 
 }  // namespace
+
+std::string privateTempFolder(const std::string& base)
+{
+    struct stat st;
+    // A folder only this user (or root) may write to is used as it is.
+    if (::stat(base.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+        (st.st_uid == ::geteuid() || st.st_uid == 0))
+        return base;
+    const uid_t uid = ::geteuid();
+    const std::string own = base + "kavo-" + std::to_string(uid);
+    if (::mkdir(own.c_str(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // Opened without following a link, then checked on the open folder.
+    int fd = ::open(own.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
+    if (ok && (st.st_mode & 077) != 0)
+        ok = ::fchmod(fd, 0700) == 0;
+    ::close(fd);
+    return ok ? own + "/" : std::string();
+}
 
 Services& nativeServices()
 {

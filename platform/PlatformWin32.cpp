@@ -122,6 +122,7 @@ public:
     void beep(Beep kind) override
     {
         MessageBeep(kind == Beep::Question ? MB_ICONQUESTION
+                    : kind == Beep::Asterisk ? MB_ICONASTERISK
                     : kind == Beep::Warning ? MB_ICONWARNING
                     : kind == Beep::Error   ? MB_ICONHAND
                                             : MB_OK);

@@ -9,6 +9,7 @@
 #include "Platform.h"
 #include "Registry.h"
 #include "SettingsKey.h"
+#include "WholeFile.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -17,9 +18,9 @@
 #include <QLoggingCategory>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -191,20 +192,13 @@ void CFlashpostDlg::refuseFile()
 // refused without writing past it. False when it cannot be opened or read.
 bool CFlashpostDlg::readFirmwareFile(const std::string& path)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec))
+    std::vector<unsigned char> data;
+    const kavo::WholeFile read = kavo::readWholeFile(path, data, m_fileData.size());
+    if (read == kavo::WholeFile::CannotRead)
         return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::size_t n = std::fread(m_fileData.data(), 1, m_fileData.size(), f);
-    bool failed = std::ferror(f) != 0;
-    bool more = !failed && n == m_fileData.size() && std::fgetc(f) != EOF;
-    std::fclose(f);
-    if (failed)
-        return false;
-    m_bFileTooLarge = more;
-    m_nFileLen = more ? 0 : static_cast<std::int32_t>(n);
+    m_bFileTooLarge = read == kavo::WholeFile::TooLarge;
+    std::copy(data.begin(), data.end(), m_fileData.begin());
+    m_nFileLen = static_cast<std::int32_t>(data.size());
     return true;
 }
 
@@ -214,7 +208,8 @@ void CFlashpostDlg::OnLoadFirmwareFile()
         return;
     m_nStatus = 2;
     const std::string temp = kavo::platform::tempFolder();  // ends with a separator
-    std::FILE* list = std::fopen((temp + kavo::fwlist::kListFileName).c_str(), "r");
+    // No safe temporary folder: no list.
+    std::FILE* list = temp.empty() ? nullptr : std::fopen((temp + kavo::fwlist::kListFileName).c_str(), "r");
     if (!list)
         return;
     // Every line gives a path; the last line decides. No line: no path.

@@ -209,12 +209,6 @@ void TFormMain::RestoreAndRaise()
 
 // ---- Hooks ----
 
-void TFormMain::InstallPackage(const std::string&)
-{
-    // Filled by the package installation: unpacking, Setup.exe, the list
-    // check and the hand-off to Flashpost.
-}
-
 void TFormMain::SelectLanguage()
 {
     // Filled by the localisation: chooses and applies a language file.

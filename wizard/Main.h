@@ -83,6 +83,16 @@ inline constexpr const char* kReceivedText = " received";
 // The caption of an information message dialog.
 inline constexpr const char* kInformationCaption = "Information";
 
+// Package installation.
+inline constexpr const char* kExtractErrorText = "Error in Extract; Fatal DLL Exception in Main";
+inline constexpr const char* kSetupFailedText = "Could not run the utility update program";
+inline constexpr const char* kUploaderFailedText = "Could not run firmware update program";
+inline constexpr const char* kConsentText =
+    "Now it will perform the firmware upgrade process. It is highly recommended that you close all "
+    "applications. If an error occurs during the upgrade process, damage to the AP can occur. Continue update?";
+inline constexpr const char* kSetupName = "Setup.exe";
+inline constexpr const char* kUploaderName = "Flashpost";  // with the platform's executable suffix
+
 inline constexpr const char* kMethodItems[3] = {
     "Update Firmware from the Internet",
     "Update Firmware from the Disk",
@@ -133,6 +143,18 @@ int ChoosePackage(const std::vector<std::string>& names, const std::string& curA
 
 // The file name part of a path (after its last separator).
 std::string FileNamePart(const std::string& path);
+
+// Deletes every file directly inside `folder` (read-only ones too); its
+// subfolders stay, failures are passed over. Refuses (does nothing) unless
+// `folder` is a folder of its own directly below the temporary folder.
+void ClearFolder(const std::string& folder);
+
+// The extraction folder of a package: the temporary folder followed by the
+// package's file name cut before its last ".". Empty when that would not be
+// a folder of its own below the temporary folder (no "." or an empty, "."
+// or ".." name, no safe temporary folder), when the package lies inside it,
+// or when something other than a folder already has its name.
+std::string ExtractionFolder(const std::string& packagePath);
 
 // A dialog filter written "Description|pattern;pattern|..." in the form
 // Qt's file dialogs take.
@@ -287,6 +309,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Package installation: the step row it drives, the failure ending
+    // (cross at that row, Back), and the minimised wait for a child program.
+    int ResultRow() const;
+    void StopAtResultRow();
+    void WaitMinimisedFor(kavo::platform::ChildProcess& child);
+
     void BuildForm();
     void BuildPage1();
     void BuildPage2();

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -366,7 +367,9 @@ void TFormMain::StartProcedure()
         ShowMethodPage();
         return;
     }
-    const std::string path = chosen.toStdString();
+    // The path as the rest of the wizard takes paths: native separators,
+    // the local 8-bit encoding.
+    const std::string path = QDir::toNativeSeparators(chosen).toLocal8Bit().toStdString();
     const std::string name = FileNamePart(path);
     if (name.find('a') == std::string::npos) {
         CrossAtRow(1);

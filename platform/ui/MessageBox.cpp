@@ -93,9 +93,9 @@ Answer MessageBox::show(QWidget* owner, const QString& text, const QString& capt
 }
 
 Answer MessageBox::question(QWidget* owner, const QString& text, const QString& caption, Icon icon,
-                            Buttons buttons)
+                            Buttons buttons, platform::Beep beep)
 {
-    platform::beep(platform::Beep::Question);
+    platform::beep(beep);
     return show(owner, text, caption, icon, buttons);
 }
 

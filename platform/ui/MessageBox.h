@@ -3,6 +3,8 @@
 // text, caption, icon and buttons.
 #pragma once
 
+#include "Platform.h"
+
 #include <QString>
 
 #include <deque>
@@ -32,9 +34,10 @@ public:
     static Answer show(QWidget* owner, const QString& text, const QString& caption, Icon icon,
                        Buttons buttons = Buttons::Ok);
 
-    // A Yes/No question, preceded by the system beep.
+    // A Yes/No question, preceded by the system beep of the given kind.
     static Answer question(QWidget* owner, const QString& text, const QString& caption,
-                           Icon icon = Icon::Question, Buttons buttons = Buttons::YesNo);
+                           Icon icon = Icon::Question, Buttons buttons = Buttons::YesNo,
+                           platform::Beep beep = platform::Beep::Question);
 
     // Tests: answers for the next boxes, in order. While test mode is on a
     // box with no queued answer is not shown: it gets its first button's

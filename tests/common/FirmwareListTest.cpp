@@ -12,7 +12,7 @@ namespace {
 const std::string kTemp = "/tmp/";
 
 struct PathCase {
-    const char* line;
+    std::string line;
     PathStatus wizardStatus;
     const char* wizardPath;
     PathStatus uploaderStatus;
@@ -37,8 +37,16 @@ TEST(FirmwareList, NameIsEverythingBeforeTheFirstMarkerLessOneCharacter)
         {"a\\f.bin", PathStatus::NoMarker, "", PathStatus::Ok, "/tmp/a/f.bi"},
         // no name at all
         {"$123\n", PathStatus::NoName, "", PathStatus::NoName, ""},
-        {" $123\n", PathStatus::NoName, "", PathStatus::NoName, ""},
-        {"\n", PathStatus::NoMarker, "", PathStatus::NoName, ""},
+        // a name of zero characters
+        {" $123\n", PathStatus::EmptyName, "", PathStatus::EmptyName, ""},
+        {"x$0", PathStatus::EmptyName, "", PathStatus::EmptyName, ""},
+        {"\n", PathStatus::NoMarker, "", PathStatus::EmptyName, ""},
+        // NUL and other control characters: a NUL would cut "..\0x" to ".."
+        {std::string("..\0x $1", 7), PathStatus::ControlCharacter, "", PathStatus::ControlCharacter, ""},
+        {std::string("a\0\\..\\..\\x $1", 13), PathStatus::ControlCharacter, "", PathStatus::ControlCharacter, ""},
+        {"a\\f\t.bin $1", PathStatus::ControlCharacter, "", PathStatus::ControlCharacter, ""},
+        {"a\\f\x7f.bin $1", PathStatus::ControlCharacter, "", PathStatus::ControlCharacter, ""},
+        {"a\\f.bin\r\n", PathStatus::NoMarker, "", PathStatus::ControlCharacter, ""},
         // names that would leave the temporary folder
         {"..\\evil.bin $1", PathStatus::LeavesFolder, "", PathStatus::LeavesFolder, ""},
         {"a\\..\\..\\evil $1", PathStatus::LeavesFolder, "", PathStatus::LeavesFolder, ""},

@@ -27,7 +27,55 @@ TEST(Platform, TempFolderEndsWithASeparator)
     test::IsolatedEnv env;
     EXPECT_EQ(platform::tempFolder(), env.tempFolder());
     ::unsetenv("TMPDIR");
-    EXPECT_EQ(platform::tempFolder(), "/tmp/");
+    // /tmp is everyone's: a folder of this user's below it.
+    const std::string own = "/tmp/kavo-" + std::to_string(::geteuid()) + "/";
+    EXPECT_EQ(platform::tempFolder(), own);
+}
+
+// A temporary folder that others may write to is not used directly: the
+// wizard and Flashpost agree on a private folder below it, and refuse one
+// that someone else made or that is a link.
+TEST(Platform, ASharedTemporaryFolderGivesAPrivateOneBelowIt)
+{
+    test::IsolatedEnv env;
+    const std::string shared = env.root() + "/shared/";
+    std::filesystem::create_directories(shared);
+    ::chmod(shared.c_str(), 01777);
+    ::setenv("TMPDIR", shared.c_str(), 1);
+    const std::string own = shared + "kavo-" + std::to_string(::geteuid());
+    EXPECT_EQ(platform::tempFolder(), own + "/");
+    struct stat st {};
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Made private again when it was opened up.
+    ::chmod(own.c_str(), 0777);
+    EXPECT_EQ(platform::tempFolder(), own + "/");
+    ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Group-writable counts as shared too; a private one is used as it is.
+    ::chmod(shared.c_str(), 0770);
+    EXPECT_EQ(platform::tempFolder(), own + "/");
+    ::chmod(shared.c_str(), 0700);
+    EXPECT_EQ(platform::tempFolder(), shared);
+    ::chmod(shared.c_str(), 01777);
+
+    // A link planted in its place is refused, whatever it points to.
+    std::filesystem::remove(own);
+    std::filesystem::create_directories(env.root() + "/elsewhere");
+    std::filesystem::create_directory_symlink(env.root() + "/elsewhere", own);
+    EXPECT_EQ(platform::tempFolder(), "");
+    std::filesystem::remove(own);
+    // So is a file, and a folder someone else owns.
+    env.writeFile("shared/kavo-" + std::to_string(::geteuid()), "x");
+    EXPECT_EQ(platform::tempFolder(), "");
+    std::filesystem::remove(own);
+    if (::geteuid() == 0) {
+        std::filesystem::create_directory(own);
+        ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(platform::tempFolder(), "");
+    }
 }
 
 TEST(Platform, SearchPathFindsOnlyFilesDirectlyInTheFolder)

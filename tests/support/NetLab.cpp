@@ -193,7 +193,16 @@ void NetLab::stop(int index)
 
 bool NetLab::running(int index)
 {
-    return m_processes.at(static_cast<std::size_t>(index))->state() != QProcess::NotRunning;
+    QProcess* p = m_processes.at(static_cast<std::size_t>(index)).get();
+    // Without an event loop the state changes only inside a wait.
+    if (p->state() != QProcess::NotRunning)
+        p->waitForFinished(0);
+    return p->state() != QProcess::NotRunning;
+}
+
+long NetLab::pid(int index)
+{
+    return static_cast<long>(m_processes.at(static_cast<std::size_t>(index))->processId());
 }
 
 int NetLab::wait(int index, int timeoutMs)

@@ -52,6 +52,9 @@ public:
     std::string logPath(int index) const;  // index is what spawn returned
     void stop(int index);                   // ends one background command
     bool running(int index);
+    // The process id of a background command (the command itself: "ip netns
+    // exec" becomes it); 0 when it is not running.
+    long pid(int index);
     // Waits for a background command to end; its exit code, -1 on time-out.
     int wait(int index, int timeoutMs);
 
