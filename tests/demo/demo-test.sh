@@ -38,9 +38,25 @@ check_nothing_left() {  # log
   done
 }
 
+# After a forced kill the demo could not clean up: remove what it named,
+# so that a failing run leaves nothing behind either.
+sweep() {  # log
+  local tag folder n
+  tag=$(sed -n 's/.*simulated network (\(kvd[0-9]*\)-\*).*/\1/p' "$1" | head -n1)
+  folder=$(sed -n 's/.*files in \(\/tmp\/kavo-demo\.[A-Za-z0-9]*\).*/\1/p' "$1" | head -n1)
+  [ -n "$tag" ] || return 0
+  for n in $(ip netns list | awk -v t="$tag-" 'index($1, t) == 1 {print $1}'); do
+    ip netns pids "$n" | xargs -r kill -KILL 2>/dev/null
+    ip netns del "$n"
+  done
+  rm -rf /etc/netns/"$tag"-*
+  [ -n "$folder" ] && rm -rf "$folder"
+}
+
 run_demo() {  # log, extra env...
   local log=$1; shift
-  setsid env -u DISPLAY -u XAUTHORITY -u SUDO_UID -u SUDO_GID -u SUDO_USER KAVO_BIN_DIR="$bin" \
+  # A command started with & ignores SIGINT; give the demo the default, as in a terminal.
+  setsid env --default-signal=INT -u DISPLAY -u XAUTHORITY -u SUDO_UID -u SUDO_GID -u SUDO_USER KAVO_BIN_DIR="$bin" \
     XDG_CONFIG_HOME="$work/config" "$@" "$src/scripts/demo" >"$log" 2>&1 &
   demo=$!
 }
@@ -49,7 +65,7 @@ run_demo() {  # log, extra env...
 run_demo "$work/walk.log" KAVO_DEMO_SHOTS="$work/shots"
 for _ in $(seq 3000); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$demo" 2>/dev/null; then
-  fail "the demo did not end within 300 s"; kill -INT -- "-$demo"; sleep 10
+  fail "the demo did not end within 300 s"; kill -KILL -- "-$demo"; sleep 1; sweep "$work/walk.log"
 fi
 wait "$demo"; rc=$?
 cat "$work/walk.log"
@@ -79,7 +95,9 @@ run_demo "$work/interrupted.log" KAVO_DEMO_SHOTS="$work/shots2"
 for _ in $(seq 600); do ls "$work/shots2/"*-ap-list.png >/dev/null 2>&1 && break; sleep 0.1; done
 kill -INT -- "-$demo" 2>/dev/null    # what Ctrl-C sends to the terminal's foreground group
 for _ in $(seq 300); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$demo" 2>/dev/null && { fail "the demo did not end after Ctrl-C"; kill -KILL -- "-$demo"; }
+if kill -0 "$demo" 2>/dev/null; then
+  fail "the demo did not end after Ctrl-C"; kill -KILL -- "-$demo"; sleep 1; sweep "$work/interrupted.log"
+fi
 wait "$demo"; rc=$?
 [ $rc -eq 0 ] || { cat "$work/interrupted.log"; fail "after Ctrl-C the demo exited with $rc"; }
 grep -q "interrupted" "$work/interrupted.log" || fail "the demo did not say it was interrupted"
