@@ -56,13 +56,19 @@ sweep() {  # log
 run_demo() {  # log, extra env...
   local log=$1; shift
   # A command started with & ignores SIGINT; give the demo the default, as in a terminal.
-  setsid env --default-signal=INT -u DISPLAY -u XAUTHORITY -u SUDO_UID -u SUDO_GID -u SUDO_USER KAVO_BIN_DIR="$bin" \
+  setsid env --default-signal=INT -u DISPLAY -u XAUTHORITY -u SUDO_UID -u SUDO_GID -u SUDO_USER \
+    KAVO_BIN_DIR="$bin" \
     XDG_CONFIG_HOME="$work/config" "$@" "$src/scripts/demo" >"$log" 2>&1 &
   demo=$!
 }
 
-# --- the walk-through ------------------------------------------------------
-run_demo "$work/walk.log" KAVO_DEMO_SHOTS="$work/shots"
+# --- the walk-through, as under sudo by an unprivileged user -----------------
+# (nobody: Beaconry must still get UDP port 162 inside the PC namespace.)
+chmod 755 "$work"
+mkdir -p "$work/config"
+chown nobody:"$(id -gn nobody)" "$work/config"
+run_demo "$work/walk.log" KAVO_DEMO_SHOTS="$work/shots" SUDO_UID="$(id -u nobody)" \
+  SUDO_GID="$(id -g nobody)" SUDO_USER=nobody
 for _ in $(seq 3000); do kill -0 "$demo" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$demo" 2>/dev/null; then
   fail "the demo did not end within 300 s"; kill -KILL -- "-$demo"; sleep 1; sweep "$work/walk.log"
@@ -84,6 +90,8 @@ grep -qF '"requests":0' <<<"$ap2" || fail "AP 2, not chosen, was written to: $ap
 version=$(XDG_CONFIG_HOME="$work/config" "$bin/kavo-reg" query 'HKCU\Software\KAVO\Tidewell' \
   /v LastUpdateVersion | awk '$1 == "LastUpdateVersion" {print $3}')
 [ "$version" = 1400 ] || fail "LastUpdateVersion is '$version', not 1400"
+owner=$(stat -c %U "$work/config/KAVO/registry.db" 2>/dev/null)
+[ "$owner" = nobody ] || fail "the store belongs to '$owner', not to the user the demo ran for"
 grep -q "^LastUpdateVersion in .*: 1400$" "$work/walk.log" || fail "the demo did not print LastUpdateVersion 1400"
 for step in first-page ap-list procedure question flashpost-transfer flashpost-finished finished; do
   ls "$work/shots/"*"-$step.png" >/dev/null 2>&1 || fail "no screenshot of the step $step"
