@@ -57,6 +57,9 @@ cmp -s "$bin/AT76C510.mib" "$stage/$programs/AT76C510.mib" || fail "the installe
 for f in Tidewell Beaconry Flashpost AT76C510.mib ap-sim; do
   [ -e "$stage/usr/bin/$f" ] && fail "usr/bin/$f installed: the programs belong in the program folder"
 done
+for f in "$stage"/usr/bin/Tidewell.*; do
+  [ -e "$f" ] && fail "${f#$stage/} installed: language files belong in the program folder"
+done
 desktop="$stage/usr/share/applications/kavo-tidewell.desktop"
 grep -qx 'Exec="/usr/bin/tidewell"' "$desktop" || fail "desktop entry: Exec is not the launcher"
 grep -qx "Path=/usr/lib/kavo-tidewell" "$desktop" || fail "desktop entry: Path is not the program folder"
