@@ -3,7 +3,6 @@
 #include "Main.h"
 
 #include "Application.h"
-#include "BitBtn.h"
 #include "Crc.h"
 #include "FirmwareList.h"
 #include "MainPictures.h"
@@ -12,7 +11,6 @@
 #include "SettingsKey.h"
 #include "Unzip.h"
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLabel>

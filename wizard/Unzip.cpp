@@ -135,13 +135,13 @@ bool UnpackPackage(const std::string& package, const std::string& folder, std::s
         const std::string name = SafeName(raw);
         if (name.empty())
             return refuse(std::string("entry outside the folder: ") + (raw ? raw : "(no name)"));
-        const mode_t type = archive_entry_filetype(entry);
+        const auto type = archive_entry_filetype(entry);
         if (archive_entry_hardlink(entry) || archive_entry_symlink(entry) || (type != AE_IFREG && type != AE_IFDIR))
             return refuse("entry neither a file nor a folder: " + name);
 
         // Permission bits only; the owner may always read and write (and
         // enter a folder).
-        mode_t perm = archive_entry_perm(entry) & 0777;
+        auto perm = archive_entry_perm(entry) & 0777;
         perm |= type == AE_IFDIR ? 0700 : 0600;
         archive_entry_set_perm(entry, perm);
         archive_entry_set_pathname(entry, name.c_str());

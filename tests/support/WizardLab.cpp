@@ -63,11 +63,6 @@ std::vector<long> childrenNamed(long parent, const std::string& name)
     return out;
 }
 
-bool waitForFile(const std::string& file, const std::string& text, int ms)
-{
-    return waitForText(file, text, ms);
-}
-
 }  // namespace
 
 bool flashpostStillWorking(const std::string& status)
@@ -110,9 +105,9 @@ void WizardLab::startAp(const std::string& description, const std::vector<std::s
     std::vector<std::string> tftp = {binDir() + "/ap-sim", "tftp", "--out", m_image};
     tftp.insert(tftp.end(), tftpOptions.begin(), tftpOptions.end());
     m_tftp = m_net.spawn("ap", tftp);
-    if (!waitForFile(m_net.logPath(snmp) + ".out", "READY", 10000))
+    if (!waitForText(m_net.logPath(snmp) + ".out", "READY", 10000))
         throw std::runtime_error("ap-sim snmp did not start: " + readFile(m_net.logPath(snmp) + ".err"));
-    if (!waitForFile(m_net.logPath(m_tftp) + ".out", "{\"listening\":69}", 10000))
+    if (!waitForText(m_net.logPath(m_tftp) + ".out", "{\"listening\":69}", 10000))
         throw std::runtime_error("ap-sim tftp did not start: " + readFile(m_net.logPath(m_tftp) + ".err"));
 }
 
@@ -147,8 +142,7 @@ WizardLab::PcRun WizardLab::runInPc(int timeoutMs, const std::vector<std::string
             if (!flashpostStillWorking(statuses[statusesRead]))
                 pendingResults.push_back(statuses[statusesRead]);
         for (long fp : childrenNamed(pid, "Flashpost")) {
-            auto [it, fresh] = firstSeen.emplace(fp, Clock::now());
-            (void)fresh;
+            auto it = firstSeen.emplace(fp, Clock::now()).first;
             const bool overdue = Clock::now() - it->second > std::chrono::milliseconds(flashpostLimitMs);
             if (resultsSeen < pendingResults.size() || overdue) {
                 std::string result = resultsSeen < pendingResults.size() ? pendingResults[resultsSeen++]

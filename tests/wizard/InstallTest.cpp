@@ -344,6 +344,26 @@ TEST_F(Install, FailuresStopWithTheirMessagesAndTheCross)
     }
 }
 
+TEST_F(Install, TheInternetMethodDrivesRowFiveAndFlashpostMayLieInTheUpdateFolder)
+{
+    form->cbMethod->setCurrentIndex(tw::MethodInternet);
+    uploader(true, "app/Update/Flashpost");
+    NewVersion = "1400";
+    form->InstallPackage(package("a1400.zip"));
+    EXPECT_EQ(fake.started, std::vector<std::string>{appDir + "/Update/Flashpost"});
+    EXPECT_TRUE(form->imgT5->isVisibleTo(form->TabSheet2));
+    EXPECT_FALSE(form->imgT2->isVisibleTo(form->TabSheet2));
+    EXPECT_EQ(value(kavo::settings::kLastUpdateVersion), "1400");
+
+    form->imgT5->hide();
+    kavo::settings::deleteRunValues();
+    uploader(false, "app/Update/Flashpost");
+    form->InstallPackage(package("a1401.zip"));
+    EXPECT_FALSE(form->imgT5->isVisibleTo(form->TabSheet2));
+    EXPECT_TRUE(form->imgErr->isVisibleTo(form->TabSheet2));
+    EXPECT_EQ(form->imgErr->y(), TFormMain::RowTickTop(5));
+}
+
 TEST_F(Install, UnsafeOrBrokenPackagesAreRefusedWhole)
 {
     // A file beside the temporary folder that a package tries to reach.
