@@ -127,7 +127,8 @@ void TFormMain::ConnectToUpdateServer()
 
 void TFormMain::DisconnectFromServer()
 {
-    if (NMFTP1 && NMFTP1->Connected())
+    // A call still waiting (the window closes while connecting) ends too.
+    if (NMFTP1 && (NMFTP1->Connected() || NMFTP1->Waiting()))
         NMFTP1->Disconnect();
 }
 

@@ -126,12 +126,23 @@ void TNMFTP::send(const std::string& command)
 
 // ---- Control connection ----
 
-void TNMFTP::closeControl()
+void TNMFTP::closeControl(bool graceful)
 {
     m_loggedIn = false;
     m_state = State::Disconnected;
     if (m_control) {
         m_control->disconnect(this);
+        // Gracefully: what was written still goes out before the close,
+        // and the socket goes once it is closed.
+        if (graceful && m_control->state() == QAbstractSocket::ConnectedState) {
+            QTcpSocket* socket = m_control.release();
+            socket->flush();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+            return;
+        }
         m_control->abort();
         m_control.release()->deleteLater();
     }
@@ -460,10 +471,9 @@ void TNMFTP::Disconnect()
         fail("Disconnected", ErrorKind::Command);
         if (m_control->state() == QAbstractSocket::ConnectedState) {
             send("QUIT");
-            m_control->flush();
         }
         closeData();
-        closeControl();
+        closeControl(true);
     } else {
         m_outcome = Outcome::Pending;
         m_state = State::Quitting;
@@ -471,7 +481,7 @@ void TNMFTP::Disconnect()
         if (m_outcome == Outcome::Pending)
             await();
         closeData();
-        closeControl();
+        closeControl(true);
     }
     m_outcome = Outcome::Done;
     if (OnDisconnect)

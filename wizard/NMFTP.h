@@ -103,6 +103,8 @@ public:
     // with kAbortedText.
     void Abort();
     bool Connected() const;
+    // Whether a call is waiting for the server.
+    bool Waiting() const { return m_waiting; }
     // Sends QUIT and closes. A call that is still waiting ends at once as a
     // failure; then nothing is waited for.
     void Disconnect();
@@ -134,7 +136,7 @@ private:
     void fail(const std::string& message, ErrorKind kind = ErrorKind::Command);
     void send(const std::string& command);
     void touch();
-    void closeControl();
+    void closeControl(bool graceful = false);
     void closeData();
     void startTransfer(TCmdType kind);
     void sendPort();
