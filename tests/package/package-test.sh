@@ -116,6 +116,19 @@ if [ ! -e /usr/lib/kavo-tidewell/Beaconry ]; then
   fi
 fi
 
+# As root: the step grants the capability to Beaconry (here the package's own
+# copy, unpacked, named in place of the installed path).
+if [ "$(id -u)" -eq 0 ] && command -v setcap >/dev/null; then
+  dpkg-deb -x "$deb" "$work/granted"
+  sed "s|\"/usr/lib/kavo-tidewell/Beaconry\"|\"$work/granted/usr/lib/kavo-tidewell/Beaconry\"|" \
+    "$postinst" >"$work/postinst-granted"
+  out=$(/bin/sh "$work/postinst-granted" configure 2>&1); rc=$?
+  [ $rc -eq 0 ] || fail "postinst failed (exit $rc): $out"
+  [ -z "$out" ] || fail "postinst complained although it could grant the capability: $out"
+  getcap "$work/granted/usr/lib/kavo-tidewell/Beaconry" | grep -q cap_net_bind_service ||
+    fail "postinst did not grant Beaconry cap_net_bind_service"
+fi
+
 # --- 3. the unpacked package's launcher, its wizard and its AP search --------
 if [ "$(id -u)" -ne 0 ] || ! ip netns list >/dev/null 2>&1; then
   echo "the launcher check needs root (network namespaces); skipped"
