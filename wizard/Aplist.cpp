@@ -126,7 +126,8 @@ TFormAPList::TFormAPList(QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       m_dpi(g_dpiOverride)
 {
-    setObjectName("TFormAPList");
+    // Named like the form object: the section of its captions in a language file.
+    setObjectName("FormAPList");
     setWindowTitle("AP List");
     setFixedSize(315, 284);
     setFont(dialogFont("MS Sans Serif"));

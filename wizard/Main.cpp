@@ -206,17 +206,3 @@ void TFormMain::RestoreAndRaise()
         }
     }
 }
-
-// ---- Hooks ----
-
-void TFormMain::SelectLanguage()
-{
-    // Filled by the localisation: chooses and applies a language file.
-}
-
-void TFormMain::btnProxyClick()
-{
-    // Filled by the proxy dialog: creates TFormProxy, shows it modally and
-    // frees it. The button is kept hidden.
-}
-

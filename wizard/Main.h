@@ -22,6 +22,10 @@ class QStackedWidget;
 class TAnimatedImage;
 class TBitBtn;
 class TFormAPList;
+class TLngINISupp;
+class TMsgINISupp;
+class TOpenDialog;
+class TSaveDialog;
 class TNMFTP;
 
 // ---------------------------------------------------------------------------
@@ -215,6 +219,11 @@ public:
     QLabel* labProgress = nullptr;
     QPushButton* bbtnStop = nullptr;
     QListWidget* ListViewRemote = nullptr;
+    // The file dialogs (their titles) and the caption file components.
+    TOpenDialog* OpenDialog1 = nullptr;
+    TSaveDialog* SaveDialog1 = nullptr;
+    TLngINISupp* LngINISupp1 = nullptr;
+    TMsgINISupp* MsgINISupp1 = nullptr;
 
     // The selected AP version: the version key of the chosen AP ("0" when
     // its version is not available).

@@ -5,7 +5,9 @@
 #include "Aplist.h"
 #include "Application.h"
 #include "BitBtn.h"
+#include "Controls.h"
 #include "FileDialog.h"
+#include "LangIni.h"
 #include "MainPictures.h"
 #include "MessageBox.h"
 #include "SettingsKey.h"
@@ -82,7 +84,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int left, 
 
 QLabel* picture(QWidget* parent, const char* name, const QPixmap& pm, int left, int top)
 {
-    auto* l = named(new QLabel(parent), name);
+    auto* l = named(new TImage(parent), name);
     l->setPixmap(pm);
     l->setGeometry(left, top, pm.width(), pm.height());
     return l;
@@ -118,16 +120,16 @@ void TFormMain::BuildForm()
     PageControl1 = named(new QStackedWidget(this), "PageControl1");
     PageControl1->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
     PageControl1->setGeometry(0, 0, kClientWidth, 274);
-    TabSheet1 = named(new QWidget, "TabSheet1");
-    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet1 = named(new TTabSheet(QStringLiteral("TabSheet1")), "TabSheet1");
+    TabSheet2 = named(new TTabSheet(QStringLiteral("TabSheet2")), "TabSheet2");
     PageControl1->addWidget(TabSheet1);
     PageControl1->addWidget(TabSheet2);
     BuildPage1();
     BuildPage2();
 
-    Panel2 = named(new QWidget(this), "Panel2");
+    Panel2 = named(new TPanel(this), "Panel2");
     Panel2->setGeometry(12, 278, 161, 46);
-    Panel1 = named(new QWidget(this), "Panel1");
+    Panel1 = named(new TPanel(this), "Panel1");
     Panel1->setGeometry(16, 283, 160, 32);
     Image1 = picture(Panel1, "Image1", pictures::logo(), 0, 0);
 
@@ -146,6 +148,11 @@ void TFormMain::BuildForm()
     BitBtn3->setGeometry(418, 289, 75, 25);
     BitBtn3->setMouseTracking(true);
     BitBtn3->installEventFilter(this);
+
+    SaveDialog1 = named(new TSaveDialog(this), "SaveDialog1");
+    OpenDialog1 = named(new TOpenDialog(this), "OpenDialog1");
+    LngINISupp1 = named(new TLngINISupp(this), "LngINISupp1");
+    MsgINISupp1 = named(new TMsgINISupp(this), "MsgINISupp1");
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn2Click(); }); });
@@ -361,7 +368,8 @@ void TFormMain::StartProcedure()
     labT2_2->show();
     GroupBox1->hide();
 
-    QString chosen = ui::FileDialog::getOpenFileName(this, QString::fromLatin1(kOpenDialogTitle), QString(),
+    OpenDialog1->Title = QString::fromLatin1(kOpenDialogTitle);
+    QString chosen = ui::FileDialog::getOpenFileName(this, OpenDialog1->Title, QString(),
                                                      QtFileFilter(QString::fromLatin1(kZipFilter)));
     if (chosen.isEmpty()) {
         ShowMethodPage();

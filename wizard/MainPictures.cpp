@@ -206,7 +206,7 @@ QIcon finishGlyph()
 
 }  // namespace tidewell::pictures
 
-TAnimatedImage::TAnimatedImage(QWidget* parent) : QLabel(parent)
+TAnimatedImage::TAnimatedImage(QWidget* parent) : TImage(parent)
 {
     connect(&m_timer, &QTimer::timeout, this, &TAnimatedImage::nextFrame);
 }

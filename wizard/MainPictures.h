@@ -3,6 +3,8 @@
 // glyphs.
 #pragma once
 
+#include "Controls.h"
+
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
@@ -28,7 +30,7 @@ QIcon finishGlyph();  // green check
 
 // An image of several frames that loops for ever while animation is on and
 // the image is visible.
-class TAnimatedImage : public QLabel {
+class TAnimatedImage : public TImage {
     Q_OBJECT
 public:
     explicit TAnimatedImage(QWidget* parent = nullptr);

@@ -7,6 +7,7 @@
 
 #include "Application.h"
 #include "BitBtn.h"
+#include "Controls.h"
 #include "FileDialog.h"
 #include "MainPictures.h"
 #include "MessageBox.h"
@@ -322,8 +323,9 @@ void TFormMain::SaveDownloadedPackage()
     namespace fs = std::filesystem;
     const std::string exeFolder = fs::path(kavo::platform::ownProgramFile()).parent_path().string();
     const std::string proposed = tidewell::FileNamePart(LocalFile);
+    SaveDialog1->Title = text(tidewell::kSaveDialogTitle);
     const QString chosen = ui::FileDialog::getSaveFileName(
-        this, text(tidewell::kSaveDialogTitle),
+        this, SaveDialog1->Title,
         QString::fromStdString(exeFolder + kavo::platform::kSeparator + proposed),
         tidewell::QtFileFilter(text(tidewell::kZipFilter)));
     if (m_ending)

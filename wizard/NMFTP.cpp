@@ -179,8 +179,15 @@ void TNMFTP::Connect()
 
     m_state = State::Resolving;
     m_outcome = Outcome::Pending;
-    m_control->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
-    await();
+    // A port outside 1 to 65535 (a proxy port as the user typed it) is no
+    // TCP port: the connection fails, and is never made to the port's low
+    // 16 bits instead.
+    if (port < 1 || port > 65535) {
+        fail("Invalid port " + std::to_string(port) + " for " + host, ErrorKind::Socket);
+    } else {
+        m_control->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
+        await();
+    }
 
     if (m_outcome == Outcome::Done) {
         m_loggedIn = true;
