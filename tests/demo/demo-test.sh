@@ -5,7 +5,8 @@
 # listed) received the new firmware byte for byte and the other nothing, the
 # store holds the package's version as LastUpdateVersion, the demo exited 0
 # and left no namespace, process or file behind. A second run is interrupted
-# (as Ctrl-C does) and must clean up and exit 0 just the same.
+# (as Ctrl-C does) and must clean up and exit 0 just the same. Without root
+# the demo refuses with the reason.
 # Usage: demo-test.sh SOURCE_DIR BIN_DIR
 set -uo pipefail
 
@@ -61,6 +62,13 @@ run_demo() {  # log, extra env...
     XDG_CONFIG_HOME="$work/config" "$@" "$src/scripts/demo" >"$log" 2>&1 &
   demo=$!
 }
+
+# --- not root: a clear refusal ------------------------------------------------
+out=$(setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups -- \
+  env -u DISPLAY "$src/scripts/demo" 2>&1); rc=$?
+[ $rc -eq 1 ] || fail "without root the demo exited with $rc, not 1"
+grep -q "needs root" <<<"$out" && grep -q "namespaces" <<<"$out" ||
+  fail "without root the demo does not say why it needs root: $out"
 
 # --- the walk-through, as under sudo by an unprivileged user -----------------
 # (nobody: Beaconry must still get UDP port 162 inside the PC namespace.)
