@@ -152,18 +152,4 @@ std::int32_t statedValue(const std::string& line)
     return static_cast<std::int32_t>(value);
 }
 
-const char* describe(PathStatus status)
-{
-    switch (status) {
-    case PathStatus::Ok: return "ok";
-    case PathStatus::NoMarker: return "the line has no \"$\"";
-    case PathStatus::NoName: return "the line names no file";
-    case PathStatus::EmptyName: return "the file name is empty";
-    case PathStatus::ControlCharacter: return "the file name holds a control character";
-    case PathStatus::LeavesFolder: return "the file name leaves the temporary folder";
-    case PathStatus::TooLong: return "the file's path is too long";
-    }
-    return "";
-}
-
 }  // namespace kavo::fwlist

@@ -52,7 +52,4 @@ FirmwarePath uploaderFirmwarePath(const std::string& tempFolder, const std::stri
 // (or no "$") give 0.
 std::int32_t statedValue(const std::string& line);
 
-// A readable text for a refused status, for error messages.
-const char* describe(PathStatus status);
-
 }  // namespace kavo::fwlist

@@ -82,7 +82,8 @@ public:
     // Removes a value. A missing value is not a failure.
     bool deleteValue(const std::string& name);
 
-    // Names of the values, in the order they were first written.
+    // Names of the values: in the order they were first written in the
+    // POSIX store, in the registry's own order on Windows.
     std::vector<std::string> valueNames();
 
     bool writable() const { return m_writable; }

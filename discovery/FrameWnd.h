@@ -14,9 +14,7 @@
 namespace marlin {
 
 // Activation states of WM_ACTIVATE.
-inline constexpr unsigned WA_INACTIVE = 0;
 inline constexpr unsigned WA_ACTIVE = 1;
-inline constexpr unsigned WA_CLICKACTIVE = 2;
 
 // Window styles and show commands used here.
 inline constexpr std::uint32_t WS_VISIBLE = 0x10000000;
@@ -28,11 +26,7 @@ inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOW = 5;
 
 // Command and resource identifiers.
-inline constexpr unsigned ID_FILE_NEW = 57600;
-inline constexpr unsigned ID_FILE_OPEN = 57601;
-inline constexpr unsigned ID_APP_ABOUT = 57664;
 inline constexpr unsigned ID_APP_EXIT = 57665;
-inline constexpr unsigned ID_HELP_FINDER = 57667;
 inline constexpr unsigned AFX_IDW_STATUS_BAR = 59393;
 inline constexpr unsigned ID_SEPARATOR = 0;
 inline constexpr unsigned ID_INDICATOR_CAPS = 59137;

@@ -110,7 +110,7 @@ bool CMainFrame::OpenSocket()
         m_pSocket->Timeout(m_config.socketTimeoutMs);
         m_pSocket->Open(0, "");
     } catch (const snmp::SnmpError&) {
-        throw ProcessExit{1};
+        throw ProcessExit{kExitSocket};
     }
     return true;
 }

@@ -42,7 +42,7 @@ public:
     // Makes the socket (with its event connection) and the MIB object.
     bool CreateSnmpObjects();
     // Opens the main socket on any port; a socket that cannot be opened
-    // throws ProcessExit{1}.
+    // throws ProcessExit{kExitSocket}.
     bool OpenSocket();
     // Loads the MIB file; throws SnmpError when it cannot be loaded.
     void LoadMib();
@@ -96,7 +96,7 @@ struct ApTableTexts {
 };
 ApTableTexts FormatApTable(const ApEntry* entries, std::size_t count, bool overflow);
 
-// The frame, for the about box.
+// The frame of this run (the one frame a program makes).
 extern CMainFrame* g_pMainFrame;
 
 }  // namespace marlin

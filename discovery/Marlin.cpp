@@ -12,10 +12,8 @@ CMarlinApp::~CMarlinApp() = default;
 
 bool CMarlinApp::InitInstance()
 {
-    // The framework's own settings would live under Software\KAVO\Marlin
-    // (a recent-file list); no document is ever opened, so there is
-    // nothing to load.
-    m_pszRegistryKey = kRegistryKey;
+    // The framework's own settings (a recent-file list) are never used: no
+    // document is ever opened, so there is nothing to load.
     // Without arguments the command line is File New: document and frame.
     if (!OnFileNew())
         return false;
@@ -66,25 +64,6 @@ int CMarlinApp::Run()
         ExitInstance();
         return e.code;
     }
-}
-
-void CMarlinApp::OnAppAbout()
-{
-    CAboutDlg about;
-    about.DoModal();
-}
-
-int CAboutDlg::DoModal()
-{
-    m_nResult = -1;  // no display to show it on
-    return m_nResult;
-}
-
-void CAboutDlg::OnOK()
-{
-    if (g_pMainFrame)
-        g_pMainFrame->StartDiscovery();
-    m_nResult = IDOK;
 }
 
 }  // namespace marlin

@@ -4,8 +4,7 @@ namespace marlin {
 
 bool CMarlinDoc::OnNewDocument()
 {
-    m_strTitle = "";
-    return true;
+    return true;  // nothing to hold, and no title is ever shown
 }
 
 }  // namespace marlin

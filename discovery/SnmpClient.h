@@ -12,6 +12,11 @@
 
 namespace marlin {
 
+// Exit codes: 0 after a run; 1 when a socket cannot be opened; 2 when the
+// frame window cannot be created.
+inline constexpr int kExitSocket = 1;
+inline constexpr int kExitCreation = 2;
+
 // Ends the process at once with `code`, past every handler (the sockets
 // that cannot be opened). Deliberately not a std::exception.
 struct ProcessExit {

@@ -14,17 +14,10 @@ CTrapListener::CTrapListener(CMainFrame* pOwner) : m_pOwner(pOwner)
             m_pSocket->Timeout(m_pOwner->config().socketTimeoutMs);
             m_pSocket->Open(m_pOwner->config().trapPort, "");
         } catch (const snmp::SnmpError&) {
-            throw ProcessExit{1};
+            throw ProcessExit{kExitSocket};
         }
     }
     m_pMib->Load(m_pOwner->m_strMibPath);
-}
-
-CTrapListener::~CTrapListener()
-{
-    Disconnect();
-    m_pMib.reset();
-    m_pSocket.reset();
 }
 
 void CTrapListener::OnTrap()

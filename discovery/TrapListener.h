@@ -11,10 +11,9 @@ class CMainFrame;
 class CTrapListener : public CSnmpClient {
 public:
     // Makes and opens the socket on the trap port and loads the owner's MIB
-    // file. A port that cannot be bound throws ProcessExit{1}; any other
+    // file. A port that cannot be bound throws ProcessExit{kExitSocket}; any other
     // failure throws SnmpError.
     explicit CTrapListener(CMainFrame* pOwner);
-    ~CTrapListener() override;
 
     void OnTrap() override;
     void OnError(std::int32_t code, std::int32_t detail) override;

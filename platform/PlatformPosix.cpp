@@ -34,9 +34,14 @@ public:
     explicit PosixChild(pid_t pid) : m_pid(pid) {}
     ~PosixChild() override
     {
-        // Never ends the program; collects it only if it has already ended.
-        if (!m_reaped)
-            ::waitpid(m_pid, nullptr, WNOHANG);
+        // Never ends the program. One still running is collected when it
+        // ends, by a thread that does nothing but wait for it, so that no
+        // zombie stays behind for the rest of our run.
+        if (!m_reaped && ::waitpid(m_pid, nullptr, WNOHANG) == 0)
+            std::thread([pid = m_pid] {
+                while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
     }
     std::int64_t id() const override { return m_pid; }
 

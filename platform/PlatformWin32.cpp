@@ -11,6 +11,11 @@ namespace kavo::platform {
 
 namespace {
 
+// The path calls give the length written, or the size needed when the
+// buffer is too small: a result of 0 or at or above the buffer's size is
+// a failure, never a length to read.
+bool fits(unsigned long n, std::size_t size) { return n > 0 && n < size; }
+
 class Win32Child : public ChildProcess {
 public:
     explicit Win32Child(HANDLE h) : m_handle(h) {}
@@ -25,25 +30,25 @@ public:
     {
         char buf[MAX_PATH + 1];
         DWORD n = GetTempPathA(sizeof buf, buf);
-        return n ? std::string(buf, n) : std::string("C:\\");
+        return fits(n, sizeof buf) ? std::string(buf, n) : std::string("C:\\");
     }
     std::string systemFolder() override
     {
         char buf[256];
         UINT n = GetSystemDirectoryA(buf, sizeof buf);
-        return std::string(buf, n);
+        return fits(n, sizeof buf) ? std::string(buf, n) : std::string();
     }
     std::string currentDirectory() override
     {
         char buf[MAX_PATH + 1];
         DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-        return std::string(buf, n);
+        return fits(n, sizeof buf) ? std::string(buf, n) : std::string();
     }
     std::string ownProgramFile() override
     {
         char buf[MAX_PATH + 1];
         DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
-        return std::string(buf, n);
+        return fits(n, sizeof buf) ? std::string(buf, n) : std::string();
     }
     std::size_t searchPath(const std::string& folder, const std::string& file, std::string* found,
                            std::size_t bufferSize) override
@@ -65,7 +70,7 @@ public:
         info.fMask = SEE_MASK_NOCLOSEPROCESS;
         info.lpVerb = "open";
         info.lpFile = path.c_str();
-        info.nShow = SW_SHOWNORMAL;
+        info.nShow = SW_SHOWDEFAULT;
         if (!ShellExecuteExA(&info) || !info.hProcess)
             return nullptr;
         return std::make_unique<Win32Child>(info.hProcess);
@@ -110,7 +115,9 @@ public:
     {
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof info;
+#ifdef _MSC_VER
 #pragma warning(suppress : 4996)
+#endif
         GetVersionExA(&info);
         OsVersion v;
         v.platformId = static_cast<int>(info.dwPlatformId);

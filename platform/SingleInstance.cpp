@@ -5,7 +5,7 @@
 #include <QLocalSocket>
 
 #ifdef _WIN32
-#include <QDir>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -35,6 +35,11 @@ bool SingleInstance::signalRunning(int timeoutMs)
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(timeoutMs))
         return false;
+#ifdef _WIN32
+    // Only the process the user has just started may take the foreground:
+    // hand that right on, so that the running instance can come forward.
+    AllowSetForegroundWindow(ASFW_ANY);
+#endif
     socket.write(kRaise);
     socket.waitForBytesWritten(timeoutMs);
     // The running instance answers once it has come forward.

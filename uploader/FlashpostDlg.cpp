@@ -308,6 +308,7 @@ void CFlashpostDlg::ShowStatus(const QString& text)
     m_edtStatus->setText(text);
     m_edtStatus->setCursorPosition(0);
     qCInfo(lcStatus).noquote() << "status [" + text + "]";
+    emit statusShown(text);
 }
 
 QString CFlashpostDlg::statusText() const { return m_edtStatus->text(); }
@@ -325,6 +326,17 @@ void CFlashpostDlg::BusyLook()
 }
 
 void CFlashpostDlg::FocusOk() { m_btnCancel->setFocus(); }
+
+void CFlashpostDlg::reject()
+{
+    // The dialog's cancel command is the "OK" button's: not while it is
+    // disabled, so that a transfer and its completion record are never cut off.
+    if (!m_btnCancel->isEnabled()) {
+        kavo::platform::beep();
+        return;
+    }
+    QDialog::reject();
+}
 
 // IDOK is the dialog's default command: Enter starts an image upload unless
 // a push button has the focus (which then takes Enter itself).

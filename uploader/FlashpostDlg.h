@@ -88,6 +88,14 @@ public:
     QString m_strAddress;
     QIcon m_hIcon;
 
+    // Esc, the close box and "OK" end the dialog; while "OK" is disabled
+    // (the busy look of a transfer) Esc and the close box only beep.
+    void reject() override;
+
+signals:
+    // Every status shown, also the same text twice in a row.
+    void statusShown(const QString& text);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 #ifdef Q_OS_WIN

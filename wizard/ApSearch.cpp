@@ -1,6 +1,8 @@
 #include "ApSearch.h"
 
 #include "Aplist.h"
+#include "Application.h"
+#include "Main.h"
 #include "MessageBox.h"
 #include "Platform.h"
 #include "Registry.h"
@@ -79,21 +81,10 @@ ApTable ParseApTable(std::string a, std::string v)
 
 std::optional<std::string> SearchProgramPath(const std::string& appDir)
 {
-    using namespace kavo::platform;
-    const std::string exe = std::string("Beaconry") + kExeSuffix;
-    std::string path = appDir + kSeparator;
-    if (searchPath(appDir, exe) == 0)
-        path += std::string("Update") + kSeparator;
-    path += exe;
+    std::string path = FileInFolderOrUpdate(appDir, std::string("Beaconry") + kavo::platform::kExeSuffix);
     if (path.size() + 1 > kPathBuffer)
         return std::nullopt;
     return path;
-}
-
-bool SearchAccessPoints(QWidget* owner, TFormAPList& dialog, const std::string& appDir,
-                        std::string& curApVersion)
-{
-    return SearchAccessPoints(owner, dialog, appDir, curApVersion, ApSearchTiming{});
 }
 
 bool SearchAccessPoints(QWidget* owner, TFormAPList& dialog, const std::string& appDir,
@@ -113,7 +104,7 @@ bool SearchAccessPoints(QWidget* owner, TFormAPList& dialog, const std::string& 
     {
         std::unique_ptr<kavo::platform::ChildProcess> child = kavo::platform::startProgram(*path);
         if (!child) {
-            MessageBox::show(owner, kCouldNotRunSearch, TFormAPList::ApplicationTitle(), Icon::None);
+            MessageBox::show(owner, kCouldNotRunSearch, ApplicationTitle(), Icon::None);
             return false;
         }
         // Not processing events meanwhile; a program still running goes on.

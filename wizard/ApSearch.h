@@ -52,8 +52,6 @@ std::optional<std::string> SearchProgramPath(const std::string& appDir);
 // The caller then starts the update procedure. A registry value of another
 // type than a string throws kavo::RegistryError, for the standard report.
 bool SearchAccessPoints(QWidget* owner, TFormAPList& dialog, const std::string& appDir,
-                        std::string& curApVersion);
-bool SearchAccessPoints(QWidget* owner, TFormAPList& dialog, const std::string& appDir,
-                        std::string& curApVersion, const ApSearchTiming& timing);
+                        std::string& curApVersion, const ApSearchTiming& timing = {});
 
 }  // namespace tidewell

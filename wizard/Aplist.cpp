@@ -1,11 +1,11 @@
 #include "Aplist.h"
 
+#include "Application.h"
 #include "MessageBox.h"
 #include "Registry.h"
 #include "SettingsKey.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -82,15 +82,6 @@ protected:
 // Roles of a row's data: the registry bytes of its address and version.
 constexpr int kAddressRole = Qt::UserRole;
 constexpr int kVersionRole = Qt::UserRole + 1;
-
-// The standard report ends a message with "." unless its last character
-// sorts at or below ".".
-QString reportText(QString message)
-{
-    if (!message.isEmpty() && message.back() > QChar('.'))
-        message += '.';
-    return message;
-}
 
 // The dialog's fonts, with their nearest look-alikes where they are missing.
 QFont dialogFont(const char* family)
@@ -256,12 +247,6 @@ TFormAPList::TFormAPList(QWidget* parent)
 
 TFormAPList::~TFormAPList() = default;
 
-QString TFormAPList::ApplicationTitle()
-{
-    QString title = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return title.isEmpty() ? QCoreApplication::applicationName() : title;
-}
-
 void TFormAPList::setScreenDpiOverride(int dpi) { g_dpiOverride = dpi; }
 
 bool TFormAPList::largeFonts() const
@@ -404,7 +389,7 @@ void TFormAPList::RadioButton1Click()
         if (QTreeWidgetItem* first = ListView1->topLevelItem(0))
             ListView1->setCurrentItem(first);
         bbtnOK->setEnabled(!ListView1->selectedItems().isEmpty());
-        ListView1->setFocus(Qt::OtherFocusReason);
+        // No focus step here: only the manual mode moves the focus.
     } else {
         ListView1->clearSelection();
         ListView1->setEnabled(false);
@@ -503,8 +488,7 @@ void TFormAPList::MemoChange(int index)
         if (!value) {
             // Only a paste gets here: reported as the application reports an
             // error no handler catches; the field is left as it is.
-            kavo::ui::MessageBox::show(this, reportText(QString(kNotAnInteger).arg(text)), ApplicationTitle(),
-                                       kavo::ui::Icon::Error);
+            tidewell::ShowReport(QString(kNotAnInteger).arg(text), this);
             return;
         }
         const int clamped = tidewell::ClampOctet(index, *value);
@@ -594,8 +578,7 @@ void TFormAPList::bbtnOKClick()
 
     auto key = kavo::RegistryKey::open(kavo::Hive::CurrentUser, kavo::settings::kKeyPath, kavo::Access::All, true);
     if (!key || !key->writeString(kavo::settings::kIpAddress, address)) {
-        kavo::ui::MessageBox::show(this, reportText(QString(kWriteFailed).arg(kavo::settings::kIpAddress)),
-                                   ApplicationTitle(), kavo::ui::Icon::Error);
+        tidewell::ShowReport(QString(kWriteFailed).arg(kavo::settings::kIpAddress), this);
         return;
     }
     key.reset();

@@ -39,9 +39,6 @@ public:
     // for a typed address or a row without a version).
     const std::string& CurApVersion() const { return m_curApVersion; }
 
-    // The application's title: the executable's name without its extension.
-    static QString ApplicationTitle();
-
     // Tests: the screen's pixels per inch that FormCreate and FormShow see
     // (0: the screen's own). Takes effect for dialogs created afterwards.
     static void setScreenDpiOverride(int dpi);

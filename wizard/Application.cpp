@@ -41,17 +41,14 @@ QString ExceptionReportText(const QString& message)
     return message;
 }
 
-void ShowException(const std::exception& error)
+void ShowReport(const QString& message, QWidget* owner)
 {
-    kavo::ui::MessageBox::show(QApplication::activeWindow(),
-                               ExceptionReportText(QString::fromLocal8Bit(error.what())),
+    kavo::ui::MessageBox::show(owner ? owner : QApplication::activeWindow(), ExceptionReportText(message),
                                ApplicationTitle(), kavo::ui::Icon::Error, kavo::ui::Buttons::Ok);
 }
 
-void ShowUnknownException()
-{
-    kavo::ui::MessageBox::show(QApplication::activeWindow(), ExceptionReportText(kUnknownError),
-                               ApplicationTitle(), kavo::ui::Icon::Error, kavo::ui::Buttons::Ok);
-}
+void ShowException(const std::exception& error) { ShowReport(QString::fromLocal8Bit(error.what())); }
+
+void ShowUnknownException() { ShowReport(QString::fromLatin1(kUnknownError)); }
 
 }  // namespace tidewell

@@ -7,6 +7,8 @@
 
 #include <exception>
 
+class QWidget;
+
 // Errors escaping an event handler are reported and the message loop goes
 // on, so the user can still go Back or Cancel.
 class TApplication : public QApplication {
@@ -27,7 +29,9 @@ QString ApplicationTitle();
 QString ExceptionReportText(const QString& message);
 
 // The standard exception report: the message above, the error icon, the
-// application's title as caption.
+// application's title as caption, owned by `owner` (the active window when
+// none is given).
+void ShowReport(const QString& message, QWidget* owner = nullptr);
 void ShowException(const std::exception& error);
 void ShowUnknownException();
 

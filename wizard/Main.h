@@ -294,11 +294,9 @@ public:
     enum class Pointer { Default, Arrow, HourGlass };
     static void SetPointer(Pointer pointer);
 
-    // The AP search that Next runs; tests may put their own in its place.
-    std::function<bool(QWidget*, TFormAPList&, const std::string&, std::string&)> ApSearch =
-        [](QWidget* owner, TFormAPList& dialog, const std::string& appDir, std::string& version) {
-            return tidewell::SearchAccessPoints(owner, dialog, appDir, version);
-        };
+    // The AP search that Next runs: the discovery program and the AP list.
+    // True when the user chose an AP (IpAddress and CurApVersion are set).
+    virtual bool RunApSearch();
 
     // ---- Hooks that later parts of the wizard fill ----
     // Package installation and hand-off to Flashpost.

@@ -82,6 +82,43 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int left, 
     return l;
 }
 
+// Keeps a window's frame centred on the screen's work area until the frame
+// is known: the window system tells it only once the window is shown, so
+// until then the frame is taken to be the client area, and the window is
+// centred again as soon as its frame is known.
+class FrameCentring : public QObject {
+public:
+    explicit FrameCentring(QWidget* window) : QObject(window)
+    {
+        window->installEventFilter(this);
+        centre(window);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* window = static_cast<QWidget*>(watched);
+        if ((event->type() == QEvent::Show || event->type() == QEvent::Move) && window->isVisible() &&
+            window->frameGeometry().size() != window->size()) {
+            centre(window);
+            window->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    static void centre(QWidget* window)
+    {
+        QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+        if (!screen)
+            return;
+        const QRect area = screen->availableGeometry();
+        const QSize frame = window->frameGeometry().size();
+        window->move(area.left() + (area.width() - frame.width()) / 2,
+                     area.top() + (area.height() - frame.height()) / 2);
+    }
+};
+
 QLabel* picture(QWidget* parent, const char* name, const QPixmap& pm, int left, int top)
 {
     auto* l = named(new TImage(parent), name);
@@ -163,11 +200,8 @@ void TFormMain::BuildForm()
     setTabOrder(BitBtn2, BitBtn4);
     setTabOrder(BitBtn4, BitBtn3);
 
-    // Centred on the screen.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect area = screen->availableGeometry();
-        move(area.left() + (area.width() - kClientWidth) / 2, area.top() + (area.height() - kClientHeight) / 2);
-    }
+    // The frame centred on the screen.
+    new FrameCentring(this);
 }
 
 void TFormMain::BuildPage1()
@@ -320,11 +354,14 @@ void TFormMain::BitBtn2Click()
 
 void TFormMain::SearchAccessPoints()
 {
-    Q_ASSERT(FormAPList);
-    if (!FormAPList || !ApSearch)
-        return;
-    if (ApSearch(this, *FormAPList, AppDir, CurApVersion))
+    if (RunApSearch())
         StartProcedure();
+}
+
+bool TFormMain::RunApSearch()
+{
+    Q_ASSERT(FormAPList);
+    return FormAPList && tidewell::SearchAccessPoints(this, *FormAPList, AppDir, CurApVersion);
 }
 
 void TFormMain::StartProcedure()

@@ -4,9 +4,9 @@
 
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
 #include <vector>
 
 namespace snmp {
@@ -173,8 +173,8 @@ void SnmpMib::Load(const std::string& path)
 {
     if (path.empty())
         fail("no file name");
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec))
         fail("no file " + path);
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

@@ -11,6 +11,10 @@ namespace kavo::ui {
 
 namespace {
 
+// A filter shows its description alone, "ZIP Files (*.ZIP)", and not the
+// patterns that follow it.
+constexpr QFileDialog::Options kOptions = QFileDialog::HideNameFilterDetails;
+
 std::deque<QString>& queued()
 {
     static std::deque<QString> q;
@@ -44,7 +48,7 @@ QString FileDialog::getOpenFileName(QWidget* owner, const QString& caption, cons
 {
     if (auto name = answerAhead({FileDialogRecord::Open, caption, folder, filter}))
         return *name;
-    return QFileDialog::getOpenFileName(owner, caption, folder, filter);
+    return QFileDialog::getOpenFileName(owner, caption, folder, filter, nullptr, kOptions);
 }
 
 QString FileDialog::getSaveFileName(QWidget* owner, const QString& caption, const QString& folder,
@@ -52,7 +56,7 @@ QString FileDialog::getSaveFileName(QWidget* owner, const QString& caption, cons
 {
     if (auto name = answerAhead({FileDialogRecord::Save, caption, folder, filter}))
         return *name;
-    return QFileDialog::getSaveFileName(owner, caption, folder, filter);
+    return QFileDialog::getSaveFileName(owner, caption, folder, filter, nullptr, kOptions);
 }
 
 QString FileDialog::getExistingDirectory(QWidget* owner, const QString& caption, const QString& folder)

@@ -55,7 +55,7 @@ TEST_F(KavoRegTest, QueryShowsWhatTheProgramsWroteLikeRegQuery)
 
 TEST_F(KavoRegTest, AddAndDelete)
 {
-    auto added = runProgram(reg(), {"add", kKey, "/v", "IpAddress", "/t", "REG_SZ", "/d", "10.010.0.1"});
+    auto added = runProgram(reg(), {"add", kKey, "/v", "IpAddress", "/t", "Reg_Sz", "/d", "10.010.0.1"});
     EXPECT_EQ(added.exitCode, 0) << added.err;
     auto key = RegistryKey::open(Hive::CurrentUser, settings::kKeyPath, Access::Read, false);
     ASSERT_TRUE(key);
@@ -65,7 +65,8 @@ TEST_F(KavoRegTest, AddAndDelete)
     EXPECT_EQ(runProgram(reg(), {"add", kKey, "/v", "IpAddress", "/d", "x"}).exitCode, 1)
         << "an existing value needs /f";
     EXPECT_EQ(runProgram(reg(), {"add", kKey, "/v", "IpAddress", "/d", "x", "/f"}).exitCode, 0);
-    EXPECT_EQ(runProgram(reg(), {"add", kKey, "/v", "Count", "/t", "REG_DWORD", "/d", "7"}).exitCode, 0);
+    // Type names in any case, as reg.exe takes them.
+    EXPECT_EQ(runProgram(reg(), {"add", kKey, "/v", "Count", "/t", "reg_dword", "/d", "7"}).exitCode, 0);
     EXPECT_EQ(key->readRaw("Count")->data, (std::vector<std::uint8_t>{7, 0, 0, 0}));
 
     EXPECT_EQ(runProgram(reg(), {"delete", kKey, "/v", "IpAddress", "/f"}).exitCode, 0);

@@ -111,6 +111,14 @@ TEST(Platform, WaitingWithATimeLimitLeavesTheChildRunning)
     for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(std::filesystem::exists(marker)) << "the child was ended";
+    // Once it ends it is collected: no zombie stays behind until we end.
+    bool gone = false;
+    for (int i = 0; i < 100 && !gone; ++i) {
+        gone = ::kill(pid, 0) != 0;
+        if (!gone)
+            std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(gone) << "the ended child was never reaped";
 }
 
 TEST(Platform, WaitingGivesTheExitCode)

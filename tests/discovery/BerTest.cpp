@@ -199,21 +199,18 @@ TEST(Ber, MalformedDatagramsAreDropped)
     EXPECT_FALSE(ber::decode(nullptr, 10));
 }
 
-TEST(Ber, EveryByteChangeOfAResponseDecodesOrIsDropped)
+// A datagram cut short anywhere is dropped, never read past its end (each
+// cut is a heap copy of exactly its size, for the sanitizers). Arbitrary
+// changes are the fuzz target's work.
+TEST(Ber, EveryCutOfAResponseIsDropped)
 {
-    // Run under the sanitizers, this shows no read outside the datagram.
-    auto bytes = hex(vectors::kThreeBindingResponse);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        for (int v : {0x00, 0x01, 0x7F, 0x80, 0x81, 0x84, 0xFF}) {
-            auto changed = bytes;
-            changed[i] = static_cast<std::uint8_t>(v);
-            // A heap copy of exactly the datagram's size, so that any read
-            // past it is caught.
-            std::vector<std::uint8_t> exact(changed.begin(), changed.end());
-            if (auto m = decodeBytes(exact))
-                for (const auto& b : m->bindings)
-                    (void)ber::valueText(b);
-        }
+    const auto bytes = hex(vectors::kThreeBindingResponse);
+    auto whole = decodeBytes(bytes);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->bindings.size(), 3u);
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_FALSE(decodeBytes(cut)) << "cut at " << n;
     }
 }
 

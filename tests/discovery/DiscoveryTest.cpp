@@ -148,6 +148,30 @@ public:
     DiscoveryConfig m_config;
 };
 
+// Connected to a socket after its owner, so it sees each event once the
+// owner has handled it: `seen` once a response from `from` came.
+class LastReplyWatch : public snmp::ISnmpEvents {
+public:
+    LastReplyWatch(snmp::SnmpSocket& socket, std::string from) : m_socket(socket), m_from(std::move(from))
+    {
+        m_cookie = m_socket.Advise(this);
+    }
+    ~LastReplyWatch() { m_socket.Unadvise(m_cookie); }
+    bool seen = false;
+
+    void AddRef() override {}
+    void Release() override {}
+    void OnResponse() override { seen = seen || m_socket.RemoteAddress() == m_from; }
+    void OnTrap() override {}
+    void OnError(std::int32_t, std::int32_t) override {}
+    void OnEvent4() override {}
+
+private:
+    snmp::SnmpSocket& m_socket;
+    std::string m_from;
+    std::uint32_t m_cookie = 0;
+};
+
 // A stored text: its characters and the terminating zero.
 std::string z(const std::string& text)
 {
@@ -173,6 +197,7 @@ TEST_F(Discovery, RecordsTheFirstGoodReplyOfEachAgentInArrivalOrder)
         {"127.0.0.19", std::string("KAVO WLAN AP v. 1.5\0zz", 22), 24},
         {"127.0.0.20", "0123456789abcdef", 27},                // exactly 16: no version
         {"127.0.0.21", "0123456789abcdefX", 30},               // 17: one character
+        {"127.0.0.22", "KAVO WLAN AP v. 9.9.99 late", 420},    // after the window: not kept
     });
     // A trap to the listener during the run changes nothing.
     QTimer::singleShot(50, [] {
@@ -260,7 +285,9 @@ TEST_F(Discovery, WithTheTableFullEveryNewAgentWithAGoodStatusIsTheOverflow)
     };
     m_config.collectionWindowMs = 10000;  // the window stays open while we look
     for (const auto& c : cases) {
-        Agents agents({c.reply});
+        // A last reply from an agent in the table changes nothing; once the
+        // frame has handled it, it has handled the case's reply before it.
+        Agents agents({c.reply, {"127.0.0.99", kLong, 20}});
         m_config.agentPort = agents.port();
         CMainFrame frame(m_config);
         ASSERT_TRUE(frame.LoadFrame()) << c.what;
@@ -269,21 +296,37 @@ TEST_F(Discovery, WithTheTableFullEveryNewAgentWithAGoodStatusIsTheOverflow)
             frame.m_apTable[i] = {"full", "127.0." + std::to_string(100 + i / 200) + "." + std::to_string(i % 200)};
         frame.m_apTable[99].m_strAddress = "127.0.0.99";
         frame.m_nApCount = 256;
+        LastReplyWatch watch(*frame.socket(), "127.0.0.99");
         ASSERT_TRUE(waitUntil([&] { return agents.requests == 1; }, 3000)) << c.what;
-        waitUntil([&] { return frame.m_bApOverflow != 0; }, c.overflow ? 3000 : 150);
+        ASSERT_TRUE(waitUntil([&] { return watch.seen; }, 3000)) << c.what;
         EXPECT_EQ(frame.m_bApOverflow, c.overflow ? 1 : 0) << c.what;
         EXPECT_EQ(frame.m_nApCount, 256) << c.what;
     }
 }
 
-TEST_F(Discovery, TheFrameStartsOnceHiddenAndTheAboutBoxStartsAnotherRun)
+TEST_F(Discovery, TheFrameStartsOnceAndStaysHidden)
 {
+    {
+        // The start-up shows and activates the frame, which starts the
+        // discovery, and then hides it: hidden while the run goes on.
+        CMarlinApp app(m_config);
+        bool looked = false, visible = true;
+        int requests = 0;
+        QTimer::singleShot(0, [&] {
+            looked = app.m_pMainWnd != nullptr;
+            visible = looked && app.m_pMainWnd->IsWindowVisible();
+            requests = looked && app.m_pMainWnd->m_bDiscovering ? app.m_pMainWnd->m_nRequestId : 0;
+        });
+        EXPECT_EQ(app.Run(), 0);
+        ASSERT_TRUE(looked);
+        EXPECT_FALSE(visible);
+        EXPECT_EQ(requests, 1);
+    }
     CMainFrame frame(m_config);
     EXPECT_EQ(frame.m_strProgramDir, m_programDir);
     EXPECT_EQ(frame.m_strMibPath, m_programDir + "AT76C510.mib");
     ASSERT_TRUE(frame.LoadFrame());
     EXPECT_EQ(frame.style(), 0xEFFFFFFFu);
-    EXPECT_FALSE(frame.IsWindowVisible());
     EXPECT_EQ(frame.statusBar().paneTexts(), (std::vector<std::string>{"", "CAP", "NUM", "SCRL"}));
     EXPECT_EQ(frame.statusBar().id(), AFX_IDW_STATUS_BAR);
     EXPECT_TRUE(frame.m_bTrapListenerMade);
@@ -303,11 +346,6 @@ TEST_F(Discovery, TheFrameStartsOnceHiddenAndTheAboutBoxStartsAnotherRun)
     EXPECT_EQ(frame.m_nDiscoveryTimer, 0u);
     EXPECT_EQ(text(kavo::settings::kApIpAddress), z(""));
 
-    CAboutDlg about;
-    about.OnOK();
-    EXPECT_EQ(about.result(), CAboutDlg::IDOK);
-    EXPECT_EQ(frame.m_bDiscovering, 1);
-    EXPECT_EQ(frame.m_nRequestId, 2);
     frame.DestroyWindow();
     EXPECT_EQ(frame.m_pTrapListener, nullptr);
     EXPECT_EQ(frame.m_nDiscoveryTimer, 0u);

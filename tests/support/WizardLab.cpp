@@ -109,6 +109,18 @@ void WizardLab::startAp(const std::string& description, const std::vector<std::s
         throw std::runtime_error("ap-sim snmp did not start: " + readFile(m_net.logPath(snmp) + ".err"));
     if (!waitForText(m_net.logPath(m_tftp) + ".out", "{\"listening\":69}", 10000))
         throw std::runtime_error("ap-sim tftp did not start: " + readFile(m_net.logPath(m_tftp) + ".err"));
+    // Beaconry asks once: the path from the PC must carry traffic before it runs.
+    const std::string state = (fs::temp_directory_path() / (m_net.prefix() + "-snmp")).string();
+    fs::create_directories(state);
+    bool answers = false;
+    for (int i = 0; i < 50 && !answers; ++i)
+        answers = m_net.run("pc", {"env", "SNMP_PERSISTENT_DIR=" + state, "MIBS=", "snmpget", "-v1", "-c", "public", "-r",
+                                   "0", "-t", "0.2", kApAddress, "1.3.6.1.2.1.1.1.0"})
+                      .exitCode == 0;
+    std::error_code ec;
+    fs::remove_all(state, ec);
+    if (!answers)
+        throw std::runtime_error("ap-sim does not answer the PC");
 }
 
 std::string WizardLab::apReport() const

@@ -4,6 +4,7 @@
 #include "Registry.h"
 #include "SettingsKey.h"
 #include "TestEnv.h"
+#include "XSession.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,35 @@ TEST_F(FlashpostSystem, ASilentApTimesOutTwentySecondsAfterTheFirstSend)
     EXPECT_NE(report.find("\"requests\":10,"), std::string::npos) << report;
     EXPECT_NE(report.find("\"request_ok\":true"), std::string::npos) << report;
     EXPECT_FALSE(lastUpdate());
+}
+
+// The real window on a display with a window manager: during the flash
+// wait Esc and the close box do not end Flashpost (the completion is still
+// recorded); once the result is shown, Esc ends it.
+TEST_F(FlashpostSystem, EscAndTheCloseBoxWaitForTheResult)
+{
+    XSession x;
+    if (!x.ready())
+        GTEST_SKIP() << x.whyNot();
+    prepare(20000);
+    startSim({});
+    const int fp = lab->spawn("pc", {"env", "QT_QPA_PLATFORM=xcb", "DISPLAY=" + x.display(),
+                                     "QT_LOGGING_RULES=kavo.flashpost.status=true", binDir() + "/Flashpost"});
+    const unsigned long window = x.waitForWindow(" Upgrade AP firmware message", 15000);
+    ASSERT_NE(window, 0u) << status(fp);
+    ASSERT_TRUE(whenSeen(lab->logPath(fp) + ".err", "status [Flash Programming in progress ...  ]", 30000))
+        << status(fp);
+    ASSERT_TRUE(XSession::waitUntil([&] { return x.activeWindow() == window; }, 3000));
+    EXPECT_TRUE(x.key("Escape"));
+    x.close(window);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ASSERT_TRUE(lab->running(fp)) << "ended during the flash wait";
+    EXPECT_FALSE(lastUpdate());
+
+    ASSERT_TRUE(whenSeen(lab->logPath(fp) + ".err", "status [Transfer Completed]", 10000)) << status(fp);
+    EXPECT_TRUE(lastUpdate());
+    EXPECT_TRUE(x.key("Escape"));
+    EXPECT_EQ(lab->wait(fp, 5000), 0) << "Esc with \"OK\" enabled ends the program";
 }
 
 }  // namespace

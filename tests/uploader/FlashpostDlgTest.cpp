@@ -2,6 +2,7 @@
 // file, and every outcome in the status line, against ap-sim on loopback.
 #include "AboutDlg.h"
 #include "DialogUnits.h"
+#include "FakeServices.h"
 #include "MessageBox.h"
 #include "UploaderTestSupport.h"
 
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -144,6 +146,54 @@ TEST_F(FlashpostDlgTest, AnUploadShowsEachStageAndRecordsCompletionOnlyAfterTheF
     EXPECT_EQ(report.value("blocks").toInt(), 3);
     EXPECT_EQ(report.value("sha256").toString(), sha256(bytes));
     EXPECT_EQ(sim.image(), bytes);
+}
+
+// "OK" carries the cancel command, and so do Esc and the close box: while
+// "OK" is disabled (request, data and flash wait) they only beep, so the
+// transfer and its completion record cannot be cut off.
+TEST_F(FlashpostDlgTest, EscAndTheCloseBoxEndTheDialogOnlyWhileOkIsEnabled)
+{
+    prepare(700);  // two blocks
+    ScriptedAp ap;
+    ap.autoAck = false;
+    TftpParams p = fastParams(ap.port());
+    p.requestPeriodMs = p.blockPeriodMs = 5000;
+    p.flashWaitMs = 1000;
+    kavo::platform::FakeServices fake;
+    kavo::platform::ScopedServices scoped(fake);
+    Dialog d(p);
+    d.init();
+    auto tryToEnd = [&](const char* phase) {
+        SCOPED_TRACE(phase);
+        EXPECT_FALSE(d.okEnabled());
+        QTest::keyClick(&d.dlg(), Qt::Key_Escape);
+        d->close();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(d->isVisible());
+    };
+    ASSERT_TRUE(ap.waitForCount(1, 3000));
+    tryToEnd("write request");
+    ap.ack(0);
+    ASSERT_TRUE(waitUntil([&] { return ap.dataCount() == 1; }, 3000));
+    tryToEnd("data");
+    ap.ack(1);
+    ASSERT_TRUE(waitUntil([&] { return ap.dataCount() == 2; }, 3000));
+    ap.ack(2);
+    ASSERT_TRUE(d.waitForStatus(kFlashing, 3000));
+    tryToEnd("flash wait");
+    EXPECT_EQ(fake.beeps.size(), 6u);  // each refused attempt beeps
+
+    ASSERT_TRUE(d.waitForStatus(kCompleted, 3000)) << d.texts().join('|').toStdString();
+    EXPECT_TRUE(s.lastUpdate());
+    // With "OK" enabled, Esc ends the dialog, and so does the close box.
+    QTest::keyClick(&d.dlg(), Qt::Key_Escape);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(d->result(), QDialog::Rejected);
+    d->show();
+    QCoreApplication::processEvents();
+    d->close();
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(fake.beeps.size(), 6u);
 }
 
 TEST_F(FlashpostDlgTest, TheLastLineOfTheListNamesTheFileAndACfgFileStillGoesAsTheImage)
@@ -355,6 +405,8 @@ TEST_F(FlashpostDlgTest, ACompletionWithoutTheSettingsKeyCreatesNoKey)
     Dialog d(fastParams(ap.port()));
     d.init();
     ASSERT_EQ(d->statusText(), "Error - Invalid IP address");
+    d->OnDownloadImage();  // the default command again: the same text, shown again
+    EXPECT_EQ(d.texts(), (QStringList{kWait, "Error - Invalid IP address", "Error - Invalid IP address"}));
     d->m_edtAddress->setText("127.0.0.1");
     d->OnDownloadImage();
     ASSERT_TRUE(d.waitForStatus(kCompleted, 5000)) << d.texts().join('|').toStdString();

@@ -99,7 +99,7 @@ Dialog::Dialog(const TftpParams& params) : m_dlg(std::make_unique<CFlashpostDlg>
 {
     // Each status keeps the look it had when the next one came (or has now):
     // a handler shows its status, then sets the look.
-    QObject::connect(m_dlg->m_edtStatus, &QLineEdit::textChanged, m_dlg.get(), [this](const QString& text) {
+    QObject::connect(m_dlg.get(), &CFlashpostDlg::statusShown, m_dlg.get(), [this](const QString& text) {
         settleLook();
         m_trail.push_back({text, false, false});
     });

@@ -1,4 +1,5 @@
 #include "ApSearch.h"
+#include "Application.h"
 #include "AplistTestSupport.h"
 #include "FakeServices.h"
 #include "MessageBox.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace tidewell;
 using aplist_test::storedValue;
@@ -232,7 +234,7 @@ TEST_F(ApSearchTest, MissingDiscoveryProgram)
     EXPECT_EQ(fake.started, std::vector<std::string>{app + "/Update/Beaconry"});
     ASSERT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(MessageBox::shown()[0].text, "Could not run search AP program");
-    EXPECT_EQ(MessageBox::shown()[0].caption, TFormAPList::ApplicationTitle());
+    EXPECT_EQ(MessageBox::shown()[0].caption, tidewell::ApplicationTitle());
     EXPECT_EQ(MessageBox::shown()[0].caption, "wizard_tests");
     EXPECT_EQ(MessageBox::shown()[0].icon, Icon::None);
     EXPECT_EQ(MessageBox::shown()[0].buttons, kavo::ui::Buttons::Ok);
@@ -296,8 +298,15 @@ TEST_F(ApSearchTest, DiscoveryProgramThatNeverEnds)
     ASSERT_GT(pid, 0);
     EXPECT_EQ(::kill(static_cast<pid_t>(pid), 0), 0) << "the program keeps running";
     EXPECT_EQ(::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG), 0);
+    // Once it ends it is reaped: no zombie is left for the rest of the run.
     ::kill(static_cast<pid_t>(pid), SIGTERM);
-    ::waitpid(static_cast<pid_t>(pid), nullptr, 0);
+    bool gone = false;
+    for (int i = 0; i < 150 && !gone; ++i) {
+        gone = ::kill(static_cast<pid_t>(pid), 0) != 0;
+        if (!gone)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(gone) << "the ended discovery program was never reaped";
 
     EXPECT_GE(waited, std::chrono::milliseconds(4000));
     EXPECT_LT(waited, std::chrono::milliseconds(8000));

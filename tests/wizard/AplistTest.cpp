@@ -189,7 +189,10 @@ TEST_F(AplistTest, OkWritesTheChosenRow)
         ASSERT_EQ(d.ListView1->selectedItems().size(), 1);
         EXPECT_EQ(d.ListView1->selectedItems()[0], d.ListView1->topLevelItem(0)) << "the first row";
         EXPECT_TRUE(d.bbtnOK->isEnabled());
-        d.ListView1->setCurrentItem(d.ListView1->topLevelItem(c.choose));
+        // The user clicks the row (the list takes the focus), then Enter or OK.
+        QTest::mouseClick(d.ListView1->viewport(), Qt::LeftButton, {},
+                          d.ListView1->visualItemRect(d.ListView1->topLevelItem(c.choose)).center());
+        ASSERT_TRUE(d.ListView1->topLevelItem(c.choose)->isSelected());
         if (c.byEnter)
             QTest::keyClick(d.ListView1, Qt::Key_Enter);
         else
@@ -245,6 +248,7 @@ TEST_F(AplistTest, ModeSwitchBetweenListAndFields)
     EXPECT_FALSE(d.bbtnOK->isEnabled());
 
     QTest::mouseClick(d.RadioButton1, Qt::LeftButton);
+    EXPECT_EQ(focused(), "RadioButton1") << "the automatic mode moves no focus";
     EXPECT_TRUE(d.ListView1->isEnabled());
     EXPECT_TRUE(d.ListView1->topLevelItem(0)->isSelected()) << "the first row again";
     EXPECT_FALSE(d.Memo1->isEnabled());
@@ -277,9 +281,12 @@ TEST_F(AplistTest, NotFoundEntryDisablesAutomaticModeAfterAnEarlierShowing)
     EXPECT_FALSE(d.RadioButton1->isEnabled());
     d.reject();
 
+    // Automatic mode: the focus leaves the fields, which are disabled now,
+    // for the first control, never for the list.
     open({{"10.0.0.2", "1.4"}});
     EXPECT_TRUE(d.RadioButton1->isEnabled());
     EXPECT_TRUE(d.RadioButton1->isChecked());
+    EXPECT_EQ(focused(), "bbtnOK");
 }
 
 // --- text that is not a number ---------------------------------------------

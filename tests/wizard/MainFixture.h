@@ -24,6 +24,7 @@
 #include <QTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 // Readable QStrings in failure messages.
@@ -43,6 +44,10 @@ public:
     void ConnectToUpdateServer() override { ++connects; }
     void DisconnectFromServer() override { ++disconnects; }
     void SelectLanguage() override { ++languages; }
+
+    // The AP search in place of the real one, when a test gives one.
+    std::function<bool(std::string& curApVersion)> search;
+    bool RunApSearch() override { return search ? search(CurApVersion) : TFormMain::RunApSearch(); }
 };
 
 class MainFixture : public ::testing::Test {
@@ -82,10 +87,9 @@ protected:
     // An AP search that records its calls and gives `result`.
     void searchGives(bool result, std::string version = "0")
     {
-        form->ApSearch = [this, result, version](QWidget*, TFormAPList&, const std::string& dir,
-                                                  std::string& cur) {
+        form->search = [this, result, version](std::string& cur) {
             ++searches;
-            searchAppDir = dir;
+            searchAppDir = AppDir;
             versionAtSearch = cur;
             valuesAtSearch = runValuesPresent();
             cur = version;

@@ -7,7 +7,10 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QListView>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -698,6 +701,38 @@ TEST_F(PagesTest, QtFileFilter)
 {
     EXPECT_EQ(tw::QtFileFilter("ZIP Files (*.ZIP)|*.zip;"), "ZIP Files (*.ZIP) (*.zip)");
     EXPECT_EQ(tw::QtFileFilter("Text|*.txt;*.log|All|*.*"), "Text (*.txt *.log);;All (*.*)");
+}
+
+// The real open dialog names the filter by its description alone, as the
+// filter text gives it; the pattern still chooses the files.
+TEST_F(PagesTest, TheOpenDialogShowsTheFiltersDescriptionOnly)
+{
+    kavo::test::IsolatedEnv env;
+    for (const char* name : {"a.zip", "B.ZIP", "c.txt"})
+        env.writeFile(std::string("pkgs/") + name, "x");
+    const QString folder = QString::fromStdString(env.root() + "/pkgs");
+    QStringList filters, files;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* combo = dialog->findChild<QComboBox*>("fileTypeCombo");
+        for (int i = 0; combo && i < combo->count(); ++i)
+            filters << combo->itemText(i);
+        QTest::qWait(300);  // the folder is read in the background
+        auto* list = dialog->findChild<QListView*>("listView");
+        for (int i = 0; list && i < list->model()->rowCount(list->rootIndex()); ++i)
+            files << list->model()->index(i, 0, list->rootIndex()).data().toString();
+        dialog->reject();
+    });
+    MessageBox::setTestMode(false);
+    const QString chosen = FileDialog::getOpenFileName(nullptr, QString::fromLatin1(tw::kOpenDialogTitle), folder,
+                                                       tw::QtFileFilter(QString::fromLatin1(tw::kZipFilter)));
+    MessageBox::setTestMode(true);
+    EXPECT_TRUE(chosen.isEmpty());
+    EXPECT_EQ(filters, QStringList{"ZIP Files (*.ZIP)"});
+    files.sort();
+    EXPECT_EQ(files, (QStringList{"B.ZIP", "a.zip"}));
 }
 
 }  // namespace

@@ -190,14 +190,14 @@ TEST_F(StartTest, AnErrorEscapingAHandlerIsReportedAndTheWizardGoesOn)
 {
     TestFormMain& f = create();
     f.show();
-    f.ApSearch = [](QWidget*, TFormAPList&, const std::string&, std::string&) -> bool {
+    f.search = [](std::string&) -> bool {
         throw kavo::RegistryError("Invalid data type for 'ApIpAddress'");
     };
     QTest::mouseClick(f.BitBtn2, Qt::LeftButton);
     ASSERT_EQ(MessageBox::shown().size(), 1u);
     EXPECT_EQ(MessageBox::shown()[0].text, "Invalid data type for 'ApIpAddress'");
     MessageBox::clearShown();
-    f.ApSearch = [](QWidget*, TFormAPList&, const std::string&, std::string&) -> bool {
+    f.search = [](std::string&) -> bool {
         throw std::runtime_error("Socket error");
     };
     QTest::mouseClick(f.BitBtn2, Qt::LeftButton);

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -49,15 +48,15 @@ struct Args {
     bool force = false, raw = false;
 };
 
-bool upperEquals(const std::string& a, const char* b)
+std::string upper(std::string s)
 {
-    if (a.size() != std::strlen(b))
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) != b[i])
-            return false;
-    return true;
+    for (auto& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
 }
+
+bool upperEquals(const std::string& a, const char* b) { return upper(a) == b; }
+bool sameText(const std::string& a, const std::string& b) { return upper(a) == upper(b); }
 
 bool parseKey(const std::string& key, Args& a)
 {
@@ -117,26 +116,19 @@ int query(const Args& a)
         std::cerr << kNotFound << "\n";
         return 1;
     }
-    std::vector<std::string> names;
+    // The names as they are stored; /v NAME picks one without regard to case.
+    std::vector<std::string> names = key->valueNames();
     if (a.name) {
-        if (!key->readRaw(*a.name)) {
+        std::erase_if(names, [&](const std::string& stored) { return !sameText(stored, *a.name); });
+        if (names.empty()) {
             std::cerr << kNotFound << "\n";
             return 1;
         }
-        names.push_back(*a.name);
-    } else {
-        names = key->valueNames();
     }
     std::cout << "\n" << a.hiveName << "\\" << a.path << "\n";
-    for (const auto& n : names) {
-        // Show the name as it is stored.
-        std::string shown = n;
-        for (const auto& stored : key->valueNames())
-            if (stored.size() == n.size() && strncasecmp(stored.c_str(), n.c_str(), n.size()) == 0)
-                shown = stored;
+    for (const auto& n : names)
         if (auto v = key->readRaw(n))
-            printValue(shown, *v, a.raw);
-    }
+            printValue(n, *v, a.raw);
     std::cout << "\n";
     return 0;
 }
@@ -146,7 +138,7 @@ std::optional<RawValue> makeValue(const Args& a)
     RawValue v;
     v.type = RegSz;
     if (a.type) {
-        auto t = regTypeFromName(*a.type);
+        auto t = regTypeFromName(upper(*a.type));  // reg.exe takes any case
         if (!t)
             return std::nullopt;
         v.type = *t;
