@@ -36,6 +36,13 @@ public:
             onInstall();
     }
     void SelectLanguage() override {}
+    // The AP search stands in: the chosen AP's version key, no Beaconry.
+    std::string apVersion = "0";
+    bool RunApSearch() override
+    {
+        CurApVersion = apVersion;
+        return true;
+    }
 };
 
 const std::string kAp = "pub/KAVO/Wireless/AP/";
@@ -66,10 +73,7 @@ protected:
         t->UpdatePort = port;
         t->ConnectPauseMs = 0;
         t->cbMethod->setCurrentIndex(method);
-        t->ApSearch = [apVersion](QWidget*, TFormAPList&, const std::string&, std::string& cur) {
-            cur = apVersion;
-            return true;
-        };
+        t->apVersion = apVersion;
         t->show();
         return *t;
     }
