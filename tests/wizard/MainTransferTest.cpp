@@ -36,7 +36,7 @@ public:
             onInstall();
     }
     void SelectLanguage() override {}
-    // The AP search: the chosen AP's version key, without a search.
+    // The AP search stands in: the chosen AP's version key, no Beaconry.
     std::string apVersion = "0";
     bool RunApSearch() override
     {
@@ -178,18 +178,6 @@ TEST(RemoteListing, TheChoice)
         EXPECT_EQ(tw::ChoosePackage(c.names, c.apVersion, version), c.choice) << c.names[0];
         EXPECT_EQ(version, c.newVersion) << c.names[0];
     }
-}
-
-TEST(WaitMs, HandlesEventsUntilMoreThanTheTimeHasPassed)
-{
-    bool fired = false;
-    QTimer::singleShot(50, [&] { fired = true; });
-    QElapsedTimer clock;
-    clock.start();
-    TFormMain::WaitMs(200);
-    EXPECT_GT(clock.elapsed(), 200);
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_TRUE(fired) << "events are handled while waiting";
 }
 
 // ---- The two methods to their end ----
