@@ -362,17 +362,7 @@ void TNMFTP::ChangeDir(const std::string& dir)
     send("CWD " + dir);
     if (m_outcome == Outcome::Pending)
         await();
-    if (m_outcome == Outcome::Done) {
-        if (OnSuccess)
-            OnSuccess(cmdChangeDir);
-        return;
-    }
-    bool handled = false;
-    const std::string error = m_error;
-    if (OnFailure)
-        OnFailure(handled, cmdChangeDir);
-    if (!handled)
-        throw EFtpError(error);
+    reportOutcome(cmdChangeDir);
 }
 
 void TNMFTP::List()
@@ -406,6 +396,11 @@ void TNMFTP::runTransfer(TCmdType kind)
 
     if (m_started && OnTransactionStop)
         OnTransactionStop();
+    reportOutcome(kind);
+}
+
+void TNMFTP::reportOutcome(TCmdType kind)
+{
     if (m_outcome == Outcome::Done) {
         if (OnSuccess)
             OnSuccess(kind);

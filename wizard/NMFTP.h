@@ -143,6 +143,9 @@ private:
     void sendPort();
     void checkTransferDone();
     void runTransfer(TCmdType kind);
+    // The success event, or the failure event and then the error unless
+    // the handler marked it handled.
+    void reportOutcome(TCmdType kind);
 
     void onReply(const ftp::Reply& reply);
     void onControlReadyRead();
