@@ -1,18 +1,22 @@
 // The Internet methods end to end in network namespaces: vsftpd on an
 // update server host, its name mapped in the PC host's hosts file, the
 // wizard inside the PC host (this test binary again) with the real port,
-// time-out and pause, the real Beaconry and Flashpost against ap-sim.
+// time-out and pause, the real Beaconry and Flashpost against ap-sim; and
+// the real Tidewell program there, driven with keys on a private display.
 // Needs root; skipped otherwise.
 #include "FileDialog.h"
+#include "FirmwareList.h"
 #include "FtpTestServers.h"
 #include "LabWizard.h"
 #include "MessageBox.h"
 #include "NMFTP.h"
 #include "PackageMaker.h"
+#include "ProcessRunner.h"
 #include "Registry.h"
 #include "SettingsKey.h"
 #include "TestEnv.h"
 #include "WizardLab.h"
+#include "XSession.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +28,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include <signal.h>
 
@@ -36,6 +42,8 @@ using kavo::ui::MessageBox;
 namespace {
 
 constexpr const char* kServer = "10.77.0.21";
+// A host whose listener on port 21 accepts connections and never greets.
+constexpr const char* kSilentServer = "10.77.0.22";
 
 std::string randomBytes(std::size_t size, unsigned seed)
 {
@@ -228,6 +236,82 @@ TEST_F(FtpLab, StopAndCancelInTheMiddleOfADownload)
         EXPECT_GT(kept, 0u);
         EXPECT_LT(kept, fs::file_size(package));
         EXPECT_FALSE(value(kavo::settings::kIpAddress)) << "the window's destruction removes the run's values";
+    }
+}
+
+// The real Tidewell process in the PC host, on a private display and driven
+// with keys: Next with the Internet method, OK in the AP list, then Cancel
+// (Esc) while the server has accepted the connection but never greets, and
+// while vsftpd sends slowly. Either way the process ends with 0, the run's
+// four values are gone and nothing was installed.
+TEST_F(FtpLab, CancelEndsTheTidewellProcessCleanly)
+{
+    if (WizardLab::inPc())
+        return;  // the wizard runs as its own program here
+    XSession x;
+    if (!x.ready())
+        GTEST_SKIP() << x.whyNot();
+    lab->startAp("KAVO-AP-510 Ver:1.3.0c");
+    startServer(200000);
+    lab->net().addHost("quiet", kSilentServer);
+    const int silent = lab->net().spawn(
+        "quiet", {"python3", "-u", "-c",
+                  std::string("import socket, time\ns = socket.socket()\n"
+                              "s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)\ns.bind(('") +
+                      kSilentServer +
+                      "', 21))\ns.listen(4)\nprint('READY')\nwhile True:\n    c, _ = s.accept()\n"
+                      "    print('ACCEPTED')\n    time.sleep(600)\n"});
+    const std::string silentLog = lab->net().logPath(silent) + ".out";
+    ASSERT_TRUE(waitForText(silentLog, "READY", 10000)) << readFile(lab->net().logPath(silent) + ".err");
+
+    auto press = [&](unsigned long window, const std::string& keys) {
+        const std::string display = "DISPLAY=" + x.display();
+        runProgram("env", {display, "xdotool", "windowactivate", "--sync", std::to_string(window)}, 5000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return runProgram("env", {display, "xdotool", "key", "--clearmodifiers", keys}, 5000).exitCode == 0;
+    };
+    const std::string partial = isolated->tempFolder() + "a1400.zip";
+    struct Case {
+        const char* name;
+        const char* address;             // what the update server's name stands for
+        std::function<bool()> underWay;  // the moment to cancel
+    };
+    const Case cases[] = {
+        {"while connecting", kSilentServer, [&] { return readFile(silentLog).find("ACCEPTED") != std::string::npos; }},
+        {"while downloading", kServer,
+         [&] {
+             std::error_code ec;
+             const auto size = fs::file_size(partial, ec);
+             return !ec && size > 0 && size < fs::file_size(package);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(partial);
+        lab->net().writeHosts("pc", std::string("127.0.0.1 localhost\n") + c.address + " " + tidewell::kUpdateHost + "\n");
+        const int wizard = lab->net().spawn(
+            "pc", {"env", "-C", binDir(), "DISPLAY=" + x.display(), "QT_QPA_PLATFORM=xcb", "./Tidewell"});
+        const unsigned long main = x.waitForWindow(tidewell::kMainCaption, 20000);
+        ASSERT_NE(main, 0u) << readFile(lab->net().logPath(wizard) + ".err");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(press(main, "alt+n"));  // Next, "Update Firmware from the Internet" being the first method
+        const unsigned long list = x.waitForWindow("AP List", 20000);
+        ASSERT_NE(list, 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_TRUE(press(list, "alt+o"));  // OK: the one AP found
+        ASSERT_TRUE(XSession::waitUntil(c.underWay, 15000)) << readFile(lab->net().logPath(wizard) + ".err");
+        EXPECT_TRUE(value(kavo::settings::kIpAddress)) << "the AP chosen is not in the store";
+        ASSERT_TRUE(press(main, "Escape"));
+        const int exitCode = lab->net().wait(wizard, 10000);
+        EXPECT_EQ(exitCode, 0) << readFile(lab->net().logPath(wizard) + ".err");
+        if (exitCode == -1)
+            lab->net().stop(wizard);
+        for (const char* name : {kavo::settings::kApIpAddress, kavo::settings::kIpAddress, kavo::settings::kApVersion,
+                                 kavo::settings::kLastUpdate})
+            EXPECT_FALSE(value(name)) << name << " is left in the store";
+        EXPECT_FALSE(fs::exists(isolated->tempFolder() + "a1400")) << "the package was extracted";
+        EXPECT_FALSE(fs::exists(isolated->tempFolder() + kavo::fwlist::kListFileName)) << "a list copy was made";
+        EXPECT_TRUE(readFile(lab->image()).empty()) << "the AP received an image";
     }
 }
 
