@@ -567,6 +567,12 @@ void TNMFTP::onDataReadyRead()
         fail("A line of the listing is longer than 8192 bytes");
         return;
     }
+    deliverListLines(lines);
+}
+
+// The list-item event for each complete line, up to the entry limit.
+void TNMFTP::deliverListLines(const std::vector<std::string>& lines)
+{
     for (const std::string& line : lines) {
         if (++m_lines > kMaxListLines) {
             fail("The listing has more than 10000 entries");
@@ -622,14 +628,9 @@ void TNMFTP::onDataClosed()
             fail("A line of the listing is longer than 8192 bytes");
             return;
         }
-        for (const std::string& line : lines) {
-            if (++m_lines > kMaxListLines) {
-                fail("The listing has more than 10000 entries");
-                return;
-            }
-            if (OnListItem)
-                OnListItem(line);
-        }
+        deliverListLines(lines);
+        if (m_outcome != Outcome::Pending)
+            return;
     }
     m_dataDone = true;
     m_data->disconnect(this);

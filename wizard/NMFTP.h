@@ -33,6 +33,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -146,6 +147,7 @@ private:
     // The success event, or the failure event and then the error unless
     // the handler marked it handled.
     void reportOutcome(TCmdType kind);
+    void deliverListLines(const std::vector<std::string>& lines);
 
     void onReply(const ftp::Reply& reply);
     void onControlReadyRead();
